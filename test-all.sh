@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing (Debian 12, as root), configures and builds
+# the host build and the Windows build, and runs every test of both (Windows under Wine).
+# Usage: ./test-all.sh
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")"
+
+packages=(cmake g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
+          g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime icoutils)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "test-all.sh: missing packages: ${missing[*]}; run as root to install them" >&2
+    exit 1
+  fi
+  echo "== installing ${missing[*]}"
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+echo "== host build"
+cmake --preset host
+cmake --build --preset host -j "$jobs"
+echo "== windows build"
+cmake --preset windows
+cmake --build --preset windows -j "$jobs"
+
+cmake/wine-prefix start build/windows
+trap 'cmake/wine-prefix stop build/windows' EXIT
+
+status=0
+echo "== host tests"
+ctest --preset host -j "$jobs" || status=1
+echo "== windows tests (under Wine)"
+ctest --preset windows -j "$jobs" || status=1
+exit $status
