@@ -26,6 +26,9 @@ jobs=$(nproc)
 echo "== host build"
 cmake --preset host
 cmake --build --preset host -j "$jobs"
+echo "== host build under ThreadSanitizer"
+cmake --preset host-tsan
+cmake --build --preset host-tsan -j "$jobs"
 echo "== windows build"
 cmake --preset windows
 cmake --build --preset windows -j "$jobs"
@@ -36,6 +39,8 @@ trap 'cmake/wine-prefix stop build/windows' EXIT
 status=0
 echo "== host tests"
 ctest --preset host -j "$jobs" || status=1
+echo "== host tests under ThreadSanitizer"
+ctest --preset host-tsan -j "$jobs" || status=1
 echo "== windows tests (under Wine)"
 ctest --preset windows -j "$jobs" || status=1
 exit $status

@@ -1,0 +1,75 @@
+// The operating-system services this system uses, and nothing more: registry values, run-time
+// library loading, the modal message box, the COM task allocator. The Win32 implementation
+// calls the real API; the portable one is a small stand-in (an in-memory registry, dlopen)
+// so that the same code runs on Linux. Text is UTF-16; paths use "\" as the separator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Platform {
+
+enum class TRegistryRoot { ClassesRoot, CurrentUser, LocalMachine };
+
+// Registry value types, numbered as the registry numbers them.
+enum TRegistryType : std::uint32_t {
+    RegistryString = 1,
+    RegistryExpandString = 2,
+    RegistryBinary = 3,
+    RegistryDWord = 4,
+};
+
+enum class TReadResult { Found, Missing, WrongType };
+
+// Reads a string value of `key`, opened read-only in the process's own registry view. A
+// REG_SZ or REG_EXPAND_SZ value is taken as stored, up to its first NUL; an odd trailing
+// byte is dropped. A value of another type gives WrongType; a missing key or value Missing.
+TReadResult ReadRegistryString(TRegistryRoot root, std::u16string_view key,
+                               std::u16string_view valueName, std::u16string& value);
+
+// Creates or opens `key` (read and write access, not volatile), sets one value, closes the
+// key. False when the key cannot be created or the value cannot be set.
+bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16string_view valueName,
+                        TRegistryType type, const void* data, std::size_t byteCount);
+
+// A REG_SZ value; its byte count includes the terminating NUL.
+bool WriteRegistryString(TRegistryRoot root, std::u16string_view key, std::u16string_view valueName,
+                         std::u16string_view text);
+
+// Deletes a key that has no subkeys. False when it is missing or still has subkeys.
+bool DeleteRegistryKey(TRegistryRoot root, std::u16string_view key);
+
+using TModule = void*;
+
+// The process's DLL search directory (SetDllDirectoryW / GetDllDirectoryW).
+void SetLibrarySearchDirectory(std::u16string_view directory);
+std::u16string LibrarySearchDirectory();
+
+TModule LoadLibraryModule(std::u16string_view path);
+void* FindEntryPoint(TModule module, const char* name);
+void FreeLibraryModule(TModule module);
+
+// Pins the module that holds `codeAddress` in memory until the process ends: a thread that
+// runs as long as the process must never outlive its code.
+void PinModuleContaining(const void* codeAddress);
+
+constexpr unsigned MessageBoxOk = 0x0;
+constexpr unsigned MessageBoxIconStop = 0x10;
+constexpr unsigned MessageBoxSetForeground = 0x10000;
+
+// A modal message box without owner window; returns when the user has closed it, with the
+// platform's result.
+int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style);
+
+// Every message box is also reported here first, for diagnostics and tests; null stops it.
+using TMessageBoxObserver = void (*)(std::u16string_view text, std::u16string_view caption,
+                                     unsigned style);
+void ObserveMessageBoxes(TMessageBoxObserver observer);
+
+// The COM task allocator (CoTaskMemAlloc, CoTaskMemFree).
+void* TaskMemAlloc(std::size_t byteCount);
+void TaskMemFree(void* block);
+
+} // namespace Platform

@@ -1,0 +1,245 @@
+// The platform seam on Linux: an in-memory registry, dlopen for libraries, message boxes
+// on standard error, malloc as the task allocator. Written from what the system expects of
+// each service, so that the same code and tests run natively.
+#include "Platform.h"
+#include "PlatformInternal.h"
+#include "PortableTesting.h"
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace Platform {
+
+namespace {
+
+std::string Utf8(std::u16string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | c >> 6));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | c >> 12));
+            out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | c >> 18));
+            out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// Registry names compare without regard to (ASCII) case.
+std::u16string Folded(std::u16string_view name) {
+    std::u16string folded(name);
+    for (char16_t& c : folded)
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+    return folded;
+}
+
+struct TValue {
+    std::u16string Name;
+    TRegistryType Type;
+    std::vector<std::uint8_t> Data;
+};
+
+struct TKey {
+    std::u16string Name;
+    std::map<std::u16string, TValue> Values; // by folded name
+};
+
+// The registry tree: every key by root and folded full path; parents exist for every key.
+struct TRegistry {
+    std::mutex Lock;
+    std::map<std::pair<TRegistryRoot, std::u16string>, TKey> Keys;
+    std::set<TRegistryRoot> Refused;
+};
+
+TRegistry& Registry() {
+    static TRegistry* registry = new TRegistry;
+    return *registry;
+}
+
+std::u16string ParentPath(std::u16string_view path) {
+    std::size_t slash = path.rfind(u'\\');
+    return slash == std::u16string_view::npos ? std::u16string()
+                                              : std::u16string(path.substr(0, slash));
+}
+
+std::mutex LibraryLock;
+std::u16string SearchDirectory;
+
+std::atomic<int> FailingTaskMemAllocs{0};
+
+} // namespace
+
+TReadResult ReadRegistryString(TRegistryRoot root, std::u16string_view key,
+                               std::u16string_view valueName, std::u16string& value) {
+    value.clear();
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    auto found = registry.Keys.find({root, Folded(key)});
+    if (found == registry.Keys.end())
+        return TReadResult::Missing;
+    auto named = found->second.Values.find(Folded(valueName));
+    if (named == found->second.Values.end())
+        return TReadResult::Missing;
+    const TValue& stored = named->second;
+    if (stored.Type != RegistryString && stored.Type != RegistryExpandString)
+        return TReadResult::WrongType;
+    for (std::size_t i = 0; i + 1 < stored.Data.size(); i += 2) {
+        char16_t unit = static_cast<char16_t>(stored.Data[i] | stored.Data[i + 1] << 8);
+        if (unit == u'\0')
+            break;
+        value.push_back(unit);
+    }
+    return TReadResult::Found;
+}
+
+bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16string_view valueName,
+                        TRegistryType type, const void* data, std::size_t byteCount) {
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    if (registry.Refused.count(root) || key.empty())
+        return false;
+    for (std::u16string path(key); !path.empty(); path = ParentPath(path)) {
+        TKey& created = registry.Keys[{root, Folded(path)}];
+        if (created.Name.empty())
+            created.Name = path;
+    }
+    TValue& value = registry.Keys[{root, Folded(key)}].Values[Folded(valueName)];
+    value.Name = valueName;
+    value.Type = type;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    value.Data.assign(bytes, bytes + byteCount);
+    return true;
+}
+
+bool DeleteRegistryKey(TRegistryRoot root, std::u16string_view key) {
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    if (registry.Refused.count(root))
+        return false;
+    const std::u16string path = Folded(key);
+    auto found = registry.Keys.find({root, path});
+    if (found == registry.Keys.end())
+        return false;
+    const std::u16string childPrefix = path + u'\\';
+    auto child = registry.Keys.lower_bound({root, childPrefix});
+    if (child != registry.Keys.end() && child->first.first == root &&
+        child->first.second.compare(0, childPrefix.size(), childPrefix) == 0)
+        return false;
+    registry.Keys.erase(found);
+    return true;
+}
+
+void SetLibrarySearchDirectory(std::u16string_view directory) {
+    std::lock_guard<std::mutex> guard(LibraryLock);
+    SearchDirectory = directory;
+}
+
+std::u16string LibrarySearchDirectory() {
+    std::lock_guard<std::mutex> guard(LibraryLock);
+    return SearchDirectory;
+}
+
+TModule LoadLibraryModule(std::u16string_view path) {
+    std::string file = Utf8(path);
+    for (char& c : file)
+        if (c == '\\')
+            c = '/';
+    return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void* FindEntryPoint(TModule module, const char* name) {
+    return module ? dlsym(module, name) : nullptr;
+}
+
+void FreeLibraryModule(TModule module) {
+    if (module)
+        dlclose(module);
+}
+
+void PinModuleContaining(const void* codeAddress) {
+    Dl_info info{};
+    if (dladdr(codeAddress, &info) && info.dli_fname)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned) {
+    ReportMessageBox(text, caption, 0);
+    std::fprintf(stderr, "%s: %s\n", Utf8(caption).c_str(), Utf8(text).c_str());
+    return 1;
+}
+
+void* TaskMemAlloc(std::size_t byteCount) {
+    for (int failing = FailingTaskMemAllocs.load(); failing > 0;)
+        if (FailingTaskMemAllocs.compare_exchange_weak(failing, failing - 1))
+            return nullptr;
+    return std::malloc(byteCount ? byteCount : 1);
+}
+
+void TaskMemFree(void* block) {
+    std::free(block);
+}
+
+} // namespace Platform
+
+namespace PortableTesting {
+
+using Platform::Registry;
+using Platform::TRegistry;
+
+void ResetRegistry() {
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    registry.Keys.clear();
+    registry.Refused.clear();
+}
+
+void RefuseRegistryWrites(Platform::TRegistryRoot root, bool refuse) {
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    if (refuse)
+        registry.Refused.insert(root);
+    else
+        registry.Refused.erase(root);
+}
+
+std::vector<TRegistryEntry> RegistryContents(Platform::TRegistryRoot root) {
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    std::vector<TRegistryEntry> entries;
+    for (const auto& [path, key] : registry.Keys) {
+        if (path.first != root)
+            continue;
+        if (key.Values.empty())
+            entries.push_back({key.Name, {}, Platform::RegistryString, {}, true});
+        for (const auto& [folded, value] : key.Values)
+            entries.push_back({key.Name, value.Name, value.Type, value.Data, false});
+    }
+    return entries;
+}
+
+void FailTaskMemAllocs(int count) {
+    Platform::FailingTaskMemAllocs = count;
+}
+
+} // namespace PortableTesting

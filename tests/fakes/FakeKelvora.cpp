@@ -1,0 +1,308 @@
+// The fake speech engine library, built under the file name KELVORA.DLL. It exports the
+// library's entry points by their exact names, turns the text it is given into a
+// deterministic phone stream (one phone per letter, a silence phone "_" for each inserted
+// pause, the word position and length at each word's first phone; tempo, volume and pause
+// control sequences applied), and records every call. Handles are unique per load, and a
+// handle this load did not hand out is recorded as STALE and never dereferenced.
+//
+// Build variants (compile definitions): FAKE_MAJOR_VERSION, FAKE_INITIALIZE_RESULT,
+// FAKE_WITHOUT_CLOSE, FAKE_WITHOUT_GET_PHONE, FAKE_WITHOUT_MAJOR_VERSION. Extra exports,
+// named fake*, let tests steer and read it.
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+#else
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+#ifndef FAKE_MAJOR_VERSION
+#define FAKE_MAJOR_VERSION 8
+#endif
+#ifndef FAKE_INITIALIZE_RESULT
+#define FAKE_INITIALIZE_RESULT 1
+#endif
+
+namespace {
+
+struct TPhone {
+    std::string Symbol;
+    std::uint32_t Samples;
+    std::uint32_t Position;
+    std::uint32_t WordLength;
+    std::int16_t Amplitude;
+};
+
+struct TVoice {
+    std::u16string Name;
+};
+
+struct TChannel {
+    std::uint32_t SamplingRate = 0;
+    std::int32_t Tempo = 0;
+    std::uint32_t Volume = 100;
+    std::vector<TPhone> Phones;
+    std::size_t Next = 0;
+    std::vector<std::int16_t> Audio;
+};
+
+std::mutex Lock;
+std::string CallLog;
+std::uint8_t InitializeResult = FAKE_INITIALIZE_RESULT;
+bool NullHandles = false;
+std::uint32_t PhoneSamplesOverride = 0;
+// Handles are (load id << 20 | serial): a handle of an earlier load is never mistaken for one
+// of this load, even where the same memory is used again.
+const std::uintptr_t LoadId = static_cast<std::uintptr_t>(
+    std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFFF);
+std::uintptr_t Serial = 0;
+std::map<std::uintptr_t, std::unique_ptr<TVoice>> Voices;
+std::map<std::uintptr_t, std::unique_ptr<TChannel>> Channels;
+
+std::string Narrow(const std::u16string& text) {
+    std::string narrow;
+    for (char16_t c : text)
+        narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    return narrow;
+}
+
+void Record(const std::string& call) {
+    CallLog += call;
+    CallLog += '\n';
+}
+
+void* NewHandle() {
+    return reinterpret_cast<void*>(LoadId << 20 | ++Serial);
+}
+
+template <typename T>
+T* Find(std::map<std::uintptr_t, std::unique_ptr<T>>& objects, void* handle, const char* call) {
+    auto found = objects.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (found != objects.end())
+        return found->second.get();
+    Record(std::string("STALE ") + call);
+    return nullptr;
+}
+
+std::uint32_t PauseMilliseconds(const std::u16string& code) {
+    static const std::map<char16_t, std::uint32_t> units = {
+        {u'M', 1000}, {u'D', 500}, {u'C', 100}, {u'L', 50}, {u'X', 10}, {u'V', 5}, {u'I', 1}};
+    std::uint32_t total = 0;
+    for (std::size_t i = 0; i + 1 < code.size(); i += 2) {
+        auto unit = units.find(code[i + 1]);
+        if (code[i] == u'$' && unit != units.end())
+            total += unit->second;
+    }
+    return total;
+}
+
+std::uint32_t LetterSamples(const TChannel& channel) {
+    if (PhoneSamplesOverride)
+        return PhoneSamplesOverride;
+    std::int64_t samples = std::int64_t(channel.SamplingRate / 100) * (20 - channel.Tempo) / 20;
+    return static_cast<std::uint32_t>(samples > 1 ? samples : 1);
+}
+
+// Reads the text the way the library does: control sequences "\name=value\" change the
+// channel, words become one phone per code unit.
+void MakePhones(TChannel& channel, const std::u16string& text) {
+    channel.Phones.clear();
+    channel.Next = 0;
+    std::uint32_t textVolume = 100;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == u'\\') {
+            std::size_t close = text.find(u'\\', i + 1);
+            if (close == std::u16string::npos)
+                close = text.size();
+            std::u16string sequence = text.substr(i + 1, close - i - 1);
+            std::size_t equals = sequence.find(u'=');
+            std::u16string name = sequence.substr(0, equals);
+            std::u16string value =
+                equals == std::u16string::npos ? u"" : sequence.substr(equals + 1);
+            if (name == u"tempo" || name == u"volume") {
+                std::int32_t number =
+                    static_cast<std::int32_t>(std::strtol(Narrow(value).c_str(), nullptr, 10));
+                if (name == u"tempo")
+                    channel.Tempo = number;
+                else
+                    textVolume = static_cast<std::uint32_t>(number);
+            } else if (name == u"insert") {
+                std::uint32_t samples = static_cast<std::uint32_t>(
+                    std::uint64_t(PauseMilliseconds(value)) * channel.SamplingRate / 1000);
+                channel.Phones.push_back({"_", samples, 0, 0, 0});
+            }
+            i = close + 1;
+        } else if (text[i] <= u' ') {
+            ++i;
+        } else {
+            std::size_t end = i;
+            while (end < text.size() && text[end] > u' ' && text[end] != u'\\')
+                ++end;
+            for (std::size_t letter = i; letter < end; ++letter) {
+                std::int16_t amplitude =
+                    static_cast<std::int16_t>(text[letter] % 128 * 64 * textVolume / 100);
+                channel.Phones.push_back(
+                    {std::string(1, static_cast<char>(text[letter] % 128)), LetterSamples(channel),
+                     letter == i ? static_cast<std::uint32_t>(i) : 0,
+                     letter == i ? static_cast<std::uint32_t>(end - i) : 0, amplitude});
+            }
+            i = end;
+        }
+    }
+}
+
+} // namespace
+
+FAKE_EXPORT std::uint32_t kelvoraGetMinorVersion() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraGetMinorVersion");
+    return 0;
+}
+
+#ifndef FAKE_WITHOUT_MAJOR_VERSION
+FAKE_EXPORT std::uint32_t kelvoraGetMajorVersion() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraGetMajorVersion");
+    return FAKE_MAJOR_VERSION;
+}
+#endif
+
+FAKE_EXPORT std::uint8_t kelvoraInitialize() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraInitialize");
+    return InitializeResult;
+}
+
+#ifndef FAKE_WITHOUT_CLOSE
+FAKE_EXPORT std::uint8_t kelvoraClose() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraClose");
+    return 1;
+}
+#endif
+
+FAKE_EXPORT void* kelvoraCreateVoiceW(const char16_t* name) {
+    std::lock_guard<std::mutex> guard(Lock);
+    std::u16string voiceName = name ? name : u"(null)";
+    Record("kelvoraCreateVoiceW " + Narrow(voiceName));
+    if (NullHandles)
+        return nullptr;
+    void* handle = NewHandle();
+    Voices[reinterpret_cast<std::uintptr_t>(handle)] = std::make_unique<TVoice>(TVoice{voiceName});
+    return handle;
+}
+
+FAKE_EXPORT void* kelvoraCreateChannel(void* voice, std::uint32_t samplingRate,
+                                       std::uint32_t reserved) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraCreateChannel " + std::to_string(samplingRate) + " " + std::to_string(reserved));
+    if (!Find(Voices, voice, "kelvoraCreateChannel") || NullHandles)
+        return nullptr;
+    void* handle = NewHandle();
+    auto channel = std::make_unique<TChannel>();
+    channel->SamplingRate = samplingRate;
+    Channels[reinterpret_cast<std::uintptr_t>(handle)] = std::move(channel);
+    return handle;
+}
+
+FAKE_EXPORT void kelvoraSetTempo(void* channel, std::int32_t tempo) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraSetTempo " + std::to_string(tempo));
+    if (TChannel* found = Find(Channels, channel, "kelvoraSetTempo"))
+        found->Tempo = tempo;
+}
+
+FAKE_EXPORT void kelvoraSetVolume(void* channel, std::uint32_t volume) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraSetVolume " + std::to_string(volume));
+    if (TChannel* found = Find(Channels, channel, "kelvoraSetVolume"))
+        found->Volume = volume;
+}
+
+FAKE_EXPORT void kelvoraSetInputTextW(void* channel, const char16_t* text) {
+    std::lock_guard<std::mutex> guard(Lock);
+    std::u16string input = text ? text : u"";
+    Record("kelvoraSetInputTextW " + Narrow(input));
+    if (TChannel* found = Find(Channels, channel, "kelvoraSetInputTextW"))
+        MakePhones(*found, input);
+}
+
+#ifndef FAKE_WITHOUT_GET_PHONE
+FAKE_EXPORT std::uint8_t kelvoraGetPhone(void* channel, const char** symbol, std::uint32_t* samples,
+                                         const std::int16_t** buffer, std::uint32_t* position,
+                                         std::uint32_t* wordLength) {
+    std::lock_guard<std::mutex> guard(Lock);
+    TChannel* found = Find(Channels, channel, "kelvoraGetPhone");
+    if (!found || found->Next >= found->Phones.size())
+        return 0;
+    const TPhone& phone = found->Phones[found->Next++];
+    if (found->Audio.size() < phone.Samples)
+        found->Audio.resize(phone.Samples);
+    std::int16_t amplitude = static_cast<std::int16_t>(phone.Amplitude * found->Volume / 100);
+    for (std::uint32_t i = 0; i < phone.Samples; ++i)
+        found->Audio[i] = i % 2 ? amplitude : static_cast<std::int16_t>(-amplitude);
+    *symbol = phone.Symbol.c_str();
+    *samples = phone.Samples;
+    *buffer = found->Audio.data();
+    *position = phone.Position;
+    *wordLength = phone.WordLength;
+    return 1;
+}
+#endif
+
+FAKE_EXPORT void kelvoraDeleteChannel(void* channel) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraDeleteChannel");
+    if (Find(Channels, channel, "kelvoraDeleteChannel"))
+        Channels.erase(reinterpret_cast<std::uintptr_t>(channel));
+}
+
+FAKE_EXPORT void kelvoraDeleteVoice(void* voice) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Record("kelvoraDeleteVoice");
+    if (Find(Voices, voice, "kelvoraDeleteVoice"))
+        Voices.erase(reinterpret_cast<std::uintptr_t>(voice));
+}
+
+// The calls so far, one per line; the text stays valid until the next call into the fake.
+FAKE_EXPORT const char* fakeCallLog() {
+    std::lock_guard<std::mutex> guard(Lock);
+    static std::string copy;
+    copy = CallLog;
+    return copy.c_str();
+}
+
+FAKE_EXPORT void fakeClearCallLog() {
+    std::lock_guard<std::mutex> guard(Lock);
+    CallLog.clear();
+}
+
+FAKE_EXPORT void fakeSetInitializeResult(std::uint8_t result) {
+    std::lock_guard<std::mutex> guard(Lock);
+    InitializeResult = result;
+}
+
+// Makes kelvoraCreateVoiceW and kelvoraCreateChannel return null.
+FAKE_EXPORT void fakeSetNullHandles(std::uint8_t null) {
+    std::lock_guard<std::mutex> guard(Lock);
+    NullHandles = null != 0;
+}
+
+// Every letter phone gets this many samples; 0 restores the rate- and tempo-based length.
+FAKE_EXPORT void fakeSetPhoneSamples(std::uint32_t samples) {
+    std::lock_guard<std::mutex> guard(Lock);
+    PhoneSamplesOverride = samples;
+}
+
+FAKE_EXPORT std::uint32_t fakeLiveHandleCount() {
+    std::lock_guard<std::mutex> guard(Lock);
+    return static_cast<std::uint32_t>(Voices.size() + Channels.size());
+}
