@@ -27,7 +27,7 @@ bool StartEngineSafely() {
 
 } // namespace
 
-void BeginEngineUse(TEngineHandles& handles) {
+bool BeginEngineUse(TEngineHandles& handles) {
     std::lock_guard<std::recursive_mutex> guard(EngineLock());
     ++ActiveSpeakCount;
     IdleCountdown = 0;
@@ -41,6 +41,7 @@ void BeginEngineUse(TEngineHandles& handles) {
         handles.ChannelObject = nullptr;
         handles.LoadNumber = EngineLoadNumber;
     }
+    return EngineLoaded;
 }
 
 void EndEngineUse() {

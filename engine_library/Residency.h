@@ -32,8 +32,8 @@ struct TEngineHandles {
 
 // The first step of every Speak: counts the call, stops the countdown, starts the library
 // when it is not loaded, and forgets the handles unless they belong to the instance that is
-// ready now. Afterwards EngineLoaded tells whether the library may be driven.
-void BeginEngineUse(TEngineHandles& handles);
+// ready now. Returns EngineLoaded: whether the library may be driven.
+bool BeginEngineUse(TEngineHandles& handles);
 
 // The last step of every Speak: uncounts the call and starts the countdown.
 void EndEngineUse();

@@ -68,6 +68,10 @@ using TMessageBoxObserver = void (*)(std::u16string_view text, std::u16string_vi
                                      unsigned style);
 void ObserveMessageBoxes(TMessageBoxObserver observer);
 
+// Converts 8-bit text of the system's ANSI code page to UTF-16 into `out`, without
+// allocating. Returns the number of code units written, 0 when it does not fit.
+std::size_t AnsiToUtf16(const char* text, std::size_t length, char16_t* out, std::size_t capacity);
+
 // The COM task allocator (CoTaskMemAlloc, CoTaskMemFree).
 void* TaskMemAlloc(std::size_t byteCount);
 void TaskMemFree(void* block);

@@ -189,6 +189,15 @@ int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsign
     return 1;
 }
 
+// The portable code page is Latin-1: every byte is the code point of the same number.
+std::size_t AnsiToUtf16(const char* text, std::size_t length, char16_t* out, std::size_t capacity) {
+    if (length > capacity)
+        return 0;
+    for (std::size_t i = 0; i < length; ++i)
+        out[i] = static_cast<unsigned char>(text[i]);
+    return length;
+}
+
 void* TaskMemAlloc(std::size_t byteCount) {
     for (int failing = FailingTaskMemAllocs.load(); failing > 0;)
         if (FailingTaskMemAllocs.compare_exchange_weak(failing, failing - 1))

@@ -139,6 +139,14 @@ int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsign
     return MessageBoxW(nullptr, Wide(message), Wide(title), style);
 }
 
+std::size_t AnsiToUtf16(const char* text, std::size_t length, char16_t* out, std::size_t capacity) {
+    if (length == 0)
+        return 0;
+    int written = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length),
+                                      reinterpret_cast<wchar_t*>(out), static_cast<int>(capacity));
+    return written > 0 ? static_cast<std::size_t>(written) : 0;
+}
+
 void* TaskMemAlloc(std::size_t byteCount) {
     return CoTaskMemAlloc(byteCount);
 }

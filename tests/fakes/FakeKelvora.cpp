@@ -32,12 +32,14 @@
 
 namespace {
 
+// One entry of the channel's stream: a phone, or a control sequence that takes effect when
+// the stream reaches it.
 struct TPhone {
+    enum TKind { Letter, Pause, Tempo, Volume } Kind;
     std::string Symbol;
-    std::uint32_t Samples;
+    std::uint32_t Value; // samples of a pause, the code of a letter, the tempo or the volume
     std::uint32_t Position;
     std::uint32_t WordLength;
-    std::int16_t Amplitude;
 };
 
 struct TVoice {
@@ -48,6 +50,7 @@ struct TChannel {
     std::uint32_t SamplingRate = 0;
     std::int32_t Tempo = 0;
     std::uint32_t Volume = 100;
+    std::uint32_t TextVolume = 100;
     std::vector<TPhone> Phones;
     std::size_t Next = 0;
     std::vector<std::int16_t> Audio;
@@ -58,6 +61,7 @@ std::string CallLog;
 std::uint8_t InitializeResult = FAKE_INITIALIZE_RESULT;
 bool NullHandles = false;
 std::uint32_t PhoneSamplesOverride = 0;
+const std::int16_t* LastBuffer = nullptr;
 // Handles are (load id << 20 | serial): a handle of an earlier load is never mistaken for one
 // of this load, even where the same memory is used again.
 const std::uintptr_t LoadId = static_cast<std::uintptr_t>(
@@ -103,7 +107,7 @@ std::uint32_t PauseMilliseconds(const std::u16string& code) {
     return total;
 }
 
-std::uint32_t LetterSamples(const TChannel& channel) {
+[[maybe_unused]] std::uint32_t LetterSamples(const TChannel& channel) {
     if (PhoneSamplesOverride)
         return PhoneSamplesOverride;
     std::int64_t samples = std::int64_t(channel.SamplingRate / 100) * (20 - channel.Tempo) / 20;
@@ -115,7 +119,7 @@ std::uint32_t LetterSamples(const TChannel& channel) {
 void MakePhones(TChannel& channel, const std::u16string& text) {
     channel.Phones.clear();
     channel.Next = 0;
-    std::uint32_t textVolume = 100;
+    channel.TextVolume = 100;
     std::size_t i = 0;
     while (i < text.size()) {
         if (text[i] == u'\\') {
@@ -127,18 +131,18 @@ void MakePhones(TChannel& channel, const std::u16string& text) {
             std::u16string name = sequence.substr(0, equals);
             std::u16string value =
                 equals == std::u16string::npos ? u"" : sequence.substr(equals + 1);
-            if (name == u"tempo" || name == u"volume") {
-                std::int32_t number =
-                    static_cast<std::int32_t>(std::strtol(Narrow(value).c_str(), nullptr, 10));
-                if (name == u"tempo")
-                    channel.Tempo = number;
-                else
-                    textVolume = static_cast<std::uint32_t>(number);
-            } else if (name == u"insert") {
-                std::uint32_t samples = static_cast<std::uint32_t>(
-                    std::uint64_t(PauseMilliseconds(value)) * channel.SamplingRate / 1000);
-                channel.Phones.push_back({"_", samples, 0, 0, 0});
-            }
+            auto number =
+                static_cast<std::uint32_t>(std::strtol(Narrow(value).c_str(), nullptr, 10));
+            if (name == u"tempo")
+                channel.Phones.push_back({TPhone::Tempo, "", number, 0, 0});
+            else if (name == u"volume")
+                channel.Phones.push_back({TPhone::Volume, "", number, 0, 0});
+            else if (name == u"insert")
+                channel.Phones.push_back(
+                    {TPhone::Pause, "_",
+                     static_cast<std::uint32_t>(std::uint64_t(PauseMilliseconds(value)) *
+                                                channel.SamplingRate / 1000),
+                     0, 0});
             i = close + 1;
         } else if (text[i] <= u' ') {
             ++i;
@@ -147,12 +151,11 @@ void MakePhones(TChannel& channel, const std::u16string& text) {
             while (end < text.size() && text[end] > u' ' && text[end] != u'\\')
                 ++end;
             for (std::size_t letter = i; letter < end; ++letter) {
-                std::int16_t amplitude =
-                    static_cast<std::int16_t>(text[letter] % 128 * 64 * textVolume / 100);
-                channel.Phones.push_back(
-                    {std::string(1, static_cast<char>(text[letter] % 128)), LetterSamples(channel),
-                     letter == i ? static_cast<std::uint32_t>(i) : 0,
-                     letter == i ? static_cast<std::uint32_t>(end - i) : 0, amplitude});
+                const auto code = static_cast<std::uint32_t>(text[letter] % 128);
+                const bool first = letter == i;
+                channel.Phones.push_back({TPhone::Letter, std::string(1, static_cast<char>(code)),
+                                          code, first ? static_cast<std::uint32_t>(i) : 0,
+                                          first ? static_cast<std::uint32_t>(end - i) : 0});
             }
             i = end;
         }
@@ -243,15 +246,31 @@ FAKE_EXPORT std::uint8_t kelvoraGetPhone(void* channel, const char** symbol, std
     TChannel* found = Find(Channels, channel, "kelvoraGetPhone");
     if (!found || found->Next >= found->Phones.size())
         return 0;
+    // Control sequences take effect where the stream reaches them.
+    while (found->Next < found->Phones.size() &&
+           (found->Phones[found->Next].Kind == TPhone::Tempo ||
+            found->Phones[found->Next].Kind == TPhone::Volume)) {
+        const TPhone& control = found->Phones[found->Next++];
+        if (control.Kind == TPhone::Tempo)
+            found->Tempo = static_cast<std::int32_t>(control.Value);
+        else
+            found->TextVolume = control.Value;
+    }
+    if (found->Next >= found->Phones.size())
+        return 0;
     const TPhone& phone = found->Phones[found->Next++];
-    if (found->Audio.size() < phone.Samples)
-        found->Audio.resize(phone.Samples);
-    std::int16_t amplitude = static_cast<std::int16_t>(phone.Amplitude * found->Volume / 100);
-    for (std::uint32_t i = 0; i < phone.Samples; ++i)
+    const bool letter = phone.Kind == TPhone::Letter;
+    const std::uint32_t count = letter ? LetterSamples(*found) : phone.Value;
+    if (found->Audio.size() < count)
+        found->Audio.resize(count);
+    const auto amplitude = static_cast<std::int16_t>(
+        letter ? phone.Value * 64 * found->TextVolume / 100 * found->Volume / 100 : 0);
+    for (std::uint32_t i = 0; i < count; ++i)
         found->Audio[i] = i % 2 ? amplitude : static_cast<std::int16_t>(-amplitude);
     *symbol = phone.Symbol.c_str();
-    *samples = phone.Samples;
+    *samples = count;
     *buffer = found->Audio.data();
+    LastBuffer = found->Audio.data();
     *position = phone.Position;
     *wordLength = phone.WordLength;
     return 1;
@@ -305,4 +324,10 @@ FAKE_EXPORT void fakeSetPhoneSamples(std::uint32_t samples) {
 FAKE_EXPORT std::uint32_t fakeLiveHandleCount() {
     std::lock_guard<std::mutex> guard(Lock);
     return static_cast<std::uint32_t>(Voices.size() + Channels.size());
+}
+
+// The sample buffer that the last kelvoraGetPhone handed out.
+FAKE_EXPORT const std::int16_t* fakeLastPhoneBuffer() {
+    std::lock_guard<std::mutex> guard(Lock);
+    return LastBuffer;
 }
