@@ -14,6 +14,19 @@ constexpr TSingleVisemes SingleCharacterVisemes[] = {
     {16, u"SZ"},    {18, u"fvw"},  {19, u"Ddnt"}, {20, u"Ngk"}, {21, u"bmp"},
 };
 
+// Table A as a lookup by character, made at compile time.
+struct TSingleCharacterLookup {
+    std::int32_t Viseme[128] = {};
+};
+
+constexpr TSingleCharacterLookup SingleCharacterLookup = [] {
+    TSingleCharacterLookup lookup;
+    for (const TSingleVisemes& entry : SingleCharacterVisemes)
+        for (char16_t c : entry.Characters)
+            lookup.Viseme[c] = entry.Viseme;
+    return lookup;
+}();
+
 struct TSymbolViseme {
     std::u16string_view Symbol;
     std::int32_t Viseme;
@@ -28,12 +41,8 @@ constexpr TSymbolViseme LongerSymbolVisemes[] = {
 } // namespace
 
 std::int32_t PhonemeToViseme(std::u16string_view phoneSymbol) {
-    if (phoneSymbol.size() == 1) {
-        for (const TSingleVisemes& entry : SingleCharacterVisemes)
-            if (entry.Characters.find(phoneSymbol[0]) != std::u16string_view::npos)
-                return entry.Viseme;
-        return 0;
-    }
+    if (phoneSymbol.size() == 1)
+        return phoneSymbol[0] < 128 ? SingleCharacterLookup.Viseme[phoneSymbol[0]] : 0;
     for (const TSymbolViseme& entry : LongerSymbolVisemes)
         if (entry.Symbol == phoneSymbol)
             return entry.Viseme;

@@ -6,10 +6,12 @@
 // handle this load did not hand out is recorded as STALE and never dereferenced.
 //
 // Build variants (compile definitions): FAKE_MAJOR_VERSION, FAKE_INITIALIZE_RESULT,
-// FAKE_WITHOUT_CLOSE, FAKE_WITHOUT_GET_PHONE, FAKE_WITHOUT_MAJOR_VERSION. Extra exports,
-// named fake*, let tests steer and read it.
+// FAKE_WITHOUT_CLOSE, FAKE_WITHOUT_GET_PHONE, FAKE_WITHOUT_MAJOR_VERSION, FAKE_PHONE_SAMPLES
+// (every letter this long), FAKE_FAST (kelvoraGetPhone without lock or handle check, for
+// benchmarks). Extra exports, named fake*, let tests steer and read it.
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -60,7 +62,10 @@ std::mutex Lock;
 std::string CallLog;
 std::uint8_t InitializeResult = FAKE_INITIALIZE_RESULT;
 bool NullHandles = false;
-std::uint32_t PhoneSamplesOverride = 0;
+#ifndef FAKE_PHONE_SAMPLES
+#define FAKE_PHONE_SAMPLES 0
+#endif
+std::uint32_t PhoneSamplesOverride = FAKE_PHONE_SAMPLES;
 const std::int16_t* LastBuffer = nullptr;
 // Handles are (load id << 20 | serial): a handle of an earlier load is never mistaken for one
 // of this load, even where the same memory is used again.
@@ -80,6 +85,14 @@ std::string Narrow(const std::u16string& text) {
 void Record(const std::string& call) {
     CallLog += call;
     CallLog += '\n';
+}
+
+// Records a call with a number, without a temporary string: the phone loop's calls into the
+// library allocate nothing once the log has room.
+void Record(const char* call, long long number) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%s %lld\n", call, number);
+    CallLog += line;
 }
 
 void* NewHandle() {
@@ -209,8 +222,12 @@ FAKE_EXPORT void* kelvoraCreateChannel(void* voice, std::uint32_t samplingRate,
     Record("kelvoraCreateChannel " + std::to_string(samplingRate) + " " + std::to_string(reserved));
     if (!Find(Voices, voice, "kelvoraCreateChannel") || NullHandles)
         return nullptr;
-    void* handle = NewHandle();
     auto channel = std::make_unique<TChannel>();
+#ifdef FAKE_FAST
+    void* handle = channel.get(); // so that kelvoraGetPhone needs neither lock nor lookup
+#else
+    void* handle = NewHandle();
+#endif
     channel->SamplingRate = samplingRate;
     Channels[reinterpret_cast<std::uintptr_t>(handle)] = std::move(channel);
     return handle;
@@ -218,14 +235,14 @@ FAKE_EXPORT void* kelvoraCreateChannel(void* voice, std::uint32_t samplingRate,
 
 FAKE_EXPORT void kelvoraSetTempo(void* channel, std::int32_t tempo) {
     std::lock_guard<std::mutex> guard(Lock);
-    Record("kelvoraSetTempo " + std::to_string(tempo));
+    Record("kelvoraSetTempo", tempo);
     if (TChannel* found = Find(Channels, channel, "kelvoraSetTempo"))
         found->Tempo = tempo;
 }
 
 FAKE_EXPORT void kelvoraSetVolume(void* channel, std::uint32_t volume) {
     std::lock_guard<std::mutex> guard(Lock);
-    Record("kelvoraSetVolume " + std::to_string(volume));
+    Record("kelvoraSetVolume", volume);
     if (TChannel* found = Find(Channels, channel, "kelvoraSetVolume"))
         found->Volume = volume;
 }
@@ -242,8 +259,12 @@ FAKE_EXPORT void kelvoraSetInputTextW(void* channel, const char16_t* text) {
 FAKE_EXPORT std::uint8_t kelvoraGetPhone(void* channel, const char** symbol, std::uint32_t* samples,
                                          const std::int16_t** buffer, std::uint32_t* position,
                                          std::uint32_t* wordLength) {
+#ifdef FAKE_FAST
+    TChannel* found = static_cast<TChannel*>(channel);
+#else
     std::lock_guard<std::mutex> guard(Lock);
     TChannel* found = Find(Channels, channel, "kelvoraGetPhone");
+#endif
     if (!found || found->Next >= found->Phones.size())
         return 0;
     // Control sequences take effect where the stream reaches them.
@@ -270,7 +291,9 @@ FAKE_EXPORT std::uint8_t kelvoraGetPhone(void* channel, const char** symbol, std
     *symbol = phone.Symbol.c_str();
     *samples = count;
     *buffer = found->Audio.data();
+#ifndef FAKE_FAST
     LastBuffer = found->Audio.data();
+#endif
     *position = phone.Position;
     *wordLength = phone.WordLength;
     return 1;
@@ -330,4 +353,10 @@ FAKE_EXPORT std::uint32_t fakeLiveHandleCount() {
 FAKE_EXPORT const std::int16_t* fakeLastPhoneBuffer() {
     std::lock_guard<std::mutex> guard(Lock);
     return LastBuffer;
+}
+
+// Room for this many bytes of call log, so that recording allocates nothing for a while.
+FAKE_EXPORT void fakeReserveCallLog(std::uint32_t bytes) {
+    std::lock_guard<std::mutex> guard(Lock);
+    CallLog.reserve(bytes);
 }

@@ -7,6 +7,7 @@
 #include <deque>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 struct TFragment {
     SPVACTIONS Action = SPVA_Speak;
@@ -50,7 +51,9 @@ inline TFragment Silence(ULONG milliseconds) {
 
 class TFragmentList {
 public:
-    TFragmentList(std::initializer_list<TFragment> fragments) {
+    TFragmentList(std::initializer_list<TFragment> fragments)
+        : TFragmentList(std::vector<TFragment>(fragments)) {}
+    explicit TFragmentList(const std::vector<TFragment>& fragments) {
         ULONG offset = 0;
         for (const TFragment& description : fragments) {
             FTexts.push_back(description.Text);
