@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <new>
 #include <thread>
 
 bool EngineLoaded = false;
@@ -9,12 +10,32 @@ std::int32_t ActiveSpeakCount = 0;
 std::int32_t IdleCountdown = 0;
 std::uint32_t EngineLoadNumber = 0;
 
+// Made in static storage and never destroyed: no thread can find it gone, not even at exit.
 std::recursive_mutex& EngineLock() {
-    static std::recursive_mutex* lock = new std::recursive_mutex;
+    alignas(std::recursive_mutex) static unsigned char storage[sizeof(std::recursive_mutex)];
+    static std::recursive_mutex* lock = new (storage) std::recursive_mutex;
     return *lock;
 }
 
 namespace {
+
+bool TickerWanted = false;  // under EngineLock
+bool TickerStarted = false; // under EngineLock
+
+// The ticker starts with the first Speak: until a Speak has ended it would have nothing to
+// count down, and a DLL in which no engine has spoken can still be unloaded cleanly. Once it
+// runs, the module that holds its code stays loaded until the process ends.
+void StartTicker() {
+    if (!TickerWanted || TickerStarted)
+        return;
+    try {
+        std::thread(&UnLoadThread::Execute).detach();
+        TickerStarted = true;
+        Platform::PinModuleContaining(&EngineLoadNumber);
+    } catch (const std::exception&) {
+        // Without a ticker the library simply stays loaded until shut-down.
+    }
+}
 
 // A load that fails in any way counts as a library that did not start.
 bool StartEngineSafely() {
@@ -29,6 +50,7 @@ bool StartEngineSafely() {
 
 bool BeginEngineUse(TEngineHandles& handles) {
     std::lock_guard<std::recursive_mutex> guard(EngineLock());
+    StartTicker();
     ++ActiveSpeakCount;
     IdleCountdown = 0;
     if (!EngineLoaded) {
@@ -80,14 +102,13 @@ void UnLoadThread::Execute() {
 }
 
 void InitializeResidency() {
-    EngineLock();
-    // The ticker runs until the process ends, so the module that holds its code stays.
-    Platform::PinModuleContaining(&EngineLoadNumber);
-    try {
-        std::thread(&UnLoadThread::Execute).detach();
-    } catch (const std::exception&) {
-        // Without a ticker the library simply stays loaded until shut-down.
-    }
+    std::lock_guard<std::recursive_mutex> guard(EngineLock());
+    TickerWanted = true;
+}
+
+bool TickerRunning() {
+    std::lock_guard<std::recursive_mutex> guard(EngineLock());
+    return TickerStarted;
 }
 
 void FinalizeResidency() {

@@ -42,8 +42,11 @@ void EndEngineUse();
 // library instance that is loaded now.
 void ReleaseEngineHandles(const TEngineHandles& handles);
 
-// The DLL's start-up step: makes EngineLock and starts the ticker.
+// The DLL's start-up step: makes EngineLock and lets the ticker start with the first Speak.
 void InitializeResidency();
+
+// Whether the ticker runs; its module then stays loaded until the process ends.
+bool TickerRunning();
 
 // The DLL's shut-down step: closes the library. The ticker and the lock stay.
 void FinalizeResidency();

@@ -34,6 +34,9 @@ using HWND = struct HWND__*;
 
 #define STDMETHODCALLTYPE
 
+constexpr BOOL TRUE = 1;
+constexpr BOOL FALSE = 0;
+
 struct GUID {
     std::uint32_t Data1;
     std::uint16_t Data2;

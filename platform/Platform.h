@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "ComTypes.h"
 
 namespace Platform {
 
@@ -71,6 +74,22 @@ void ObserveMessageBoxes(TMessageBoxObserver observer);
 // Converts 8-bit text of the system's ANSI code page to UTF-16 into `out`, without
 // allocating. Returns the number of code units written, 0 when it does not fit.
 std::size_t AnsiToUtf16(const char* text, std::size_t length, char16_t* out, std::size_t capacity);
+
+// The full path of the module that holds `codeAddress`, in its long form when the platform
+// gives one (GetModuleFileNameW, GetLongPathNameW); empty when it cannot be found.
+std::u16string ModulePath(const void* codeAddress);
+
+// The short form of a path (GetShortPathNameW); empty when the platform has none for it.
+std::u16string ShortPath(std::u16string_view path);
+
+// The arguments of the host process's command line, its program name excluded.
+std::vector<std::u16string> CommandLineArguments();
+
+// A CLSID as StringFromCLSID writes it: upper-case hexadecimal in braces.
+std::u16string ClsidText(const GUID& clsid);
+
+// CoLockObjectExternal(object, lock, lastUnlockReleases).
+HRESULT LockObjectExternal(IUnknown* object, bool lock, bool lastUnlockReleases);
 
 // The COM task allocator (CoTaskMemAlloc, CoTaskMemFree).
 void* TaskMemAlloc(std::size_t byteCount);

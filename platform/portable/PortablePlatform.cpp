@@ -6,6 +6,7 @@
 #include "PortableTesting.h"
 
 #include <dlfcn.h>
+#include <limits.h>
 
 #include <atomic>
 #include <cstdio>
@@ -70,6 +71,7 @@ struct TRegistry {
     std::mutex Lock;
     std::map<std::pair<TRegistryRoot, std::u16string>, TKey> Keys;
     std::set<TRegistryRoot> Refused;
+    std::map<TRegistryRoot, int> AllowedWrites; // writes left before the root refuses
 };
 
 TRegistry& Registry() {
@@ -119,6 +121,11 @@ bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16str
     std::lock_guard<std::mutex> guard(registry.Lock);
     if (registry.Refused.count(root) || key.empty())
         return false;
+    if (auto allowed = registry.AllowedWrites.find(root); allowed != registry.AllowedWrites.end()) {
+        if (allowed->second == 0)
+            return false;
+        --allowed->second;
+    }
     for (std::u16string path(key); !path.empty(); path = ParentPath(path)) {
         TKey& created = registry.Keys[{root, Folded(path)}];
         if (created.Name.empty())
@@ -183,8 +190,8 @@ void PinModuleContaining(const void* codeAddress) {
         dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
-int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned) {
-    ReportMessageBox(text, caption, 0);
+int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style) {
+    ReportMessageBox(text, caption, style);
     std::fprintf(stderr, "%s: %s\n", Utf8(caption).c_str(), Utf8(text).c_str());
     return 1;
 }
@@ -196,6 +203,86 @@ std::size_t AnsiToUtf16(const char* text, std::size_t length, char16_t* out, std
     for (std::size_t i = 0; i < length; ++i)
         out[i] = static_cast<unsigned char>(text[i]);
     return length;
+}
+
+// Paths of the portable platform use "\\" as the separator, as the system expects.
+std::u16string ModulePath(const void* codeAddress) {
+    Dl_info info{};
+    if (!dladdr(codeAddress, &info) || !info.dli_fname)
+        return {};
+    char resolved[PATH_MAX];
+    const char* file = realpath(info.dli_fname, resolved) ? resolved : info.dli_fname;
+    std::u16string path;
+    for (const char* c = file; *c; ++c)
+        path.push_back(*c == '/' ? u'\\' : static_cast<char16_t>(static_cast<unsigned char>(*c)));
+    return path;
+}
+
+// A deterministic short form: every path component with a blank becomes its first six
+// other characters in upper case and "~1", with a file's extension kept.
+std::u16string ShortPath(std::u16string_view path) {
+    std::u16string shortPath;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(u'\\', start);
+        if (end == std::u16string_view::npos)
+            end = path.size();
+        std::u16string_view component = path.substr(start, end - start);
+        if (component.find(u' ') == std::u16string_view::npos) {
+            shortPath.append(component);
+        } else {
+            std::size_t dot =
+                end == path.size() ? component.rfind(u'.') : std::u16string_view::npos;
+            std::u16string_view stem = component.substr(0, dot);
+            std::u16string compact;
+            for (char16_t c : stem)
+                if (c != u' ' && compact.size() < 6)
+                    compact.push_back(c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c);
+            shortPath += compact + u"~1";
+            if (dot != std::u16string_view::npos)
+                shortPath.append(component.substr(dot));
+        }
+        if (end == path.size())
+            break;
+        shortPath.push_back(u'\\');
+        start = end + 1;
+    }
+    return shortPath;
+}
+
+std::vector<std::u16string> CommandLineArguments() {
+    std::vector<std::u16string> arguments;
+    FILE* file = std::fopen("/proc/self/cmdline", "rb");
+    if (!file)
+        return arguments;
+    std::u16string argument;
+    bool first = true;
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        if (c != 0) {
+            argument.push_back(static_cast<char16_t>(c));
+            continue;
+        }
+        if (!first)
+            arguments.push_back(argument);
+        first = false;
+        argument.clear();
+    }
+    std::fclose(file);
+    return arguments;
+}
+
+std::u16string ClsidText(const GUID& clsid) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  clsid.Data1, clsid.Data2, clsid.Data3, clsid.Data4[0], clsid.Data4[1],
+                  clsid.Data4[2], clsid.Data4[3], clsid.Data4[4], clsid.Data4[5], clsid.Data4[6],
+                  clsid.Data4[7]);
+    return std::u16string(text, text + std::strlen(text));
+}
+
+// Without a COM runtime there is no external lock to take.
+HRESULT LockObjectExternal(IUnknown*, bool, bool) {
+    return S_OK;
 }
 
 void* TaskMemAlloc(std::size_t byteCount) {
@@ -221,6 +308,7 @@ void ResetRegistry() {
     std::lock_guard<std::mutex> guard(registry.Lock);
     registry.Keys.clear();
     registry.Refused.clear();
+    registry.AllowedWrites.clear();
 }
 
 void RefuseRegistryWrites(Platform::TRegistryRoot root, bool refuse) {
@@ -230,6 +318,12 @@ void RefuseRegistryWrites(Platform::TRegistryRoot root, bool refuse) {
         registry.Refused.insert(root);
     else
         registry.Refused.erase(root);
+}
+
+void RefuseRegistryWritesAfter(Platform::TRegistryRoot root, int allowed) {
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    registry.AllowedWrites[root] = allowed;
 }
 
 std::vector<TRegistryEntry> RegistryContents(Platform::TRegistryRoot root) {

@@ -20,6 +20,8 @@ struct TRegistryEntry {
 
 void ResetRegistry();
 void RefuseRegistryWrites(Platform::TRegistryRoot root, bool refuse);
+// Under `root`, the next `allowed` writes succeed and every one after them is refused.
+void RefuseRegistryWritesAfter(Platform::TRegistryRoot root, int allowed);
 // Every key and value under `root`, keys in case-insensitive order.
 std::vector<TRegistryEntry> RegistryContents(Platform::TRegistryRoot root);
 

@@ -147,6 +147,109 @@ std::size_t AnsiToUtf16(const char* text, std::size_t length, char16_t* out, std
     return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
+std::u16string ModulePath(const void* codeAddress) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(codeAddress), &module))
+        return {};
+    std::u16string path(MAX_PATH, u'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(module, reinterpret_cast<wchar_t*>(path.data()),
+                                          static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    std::u16string longPath(path.size() + MAX_PATH, u'\0');
+    DWORD length = GetLongPathNameW(Wide(path), reinterpret_cast<wchar_t*>(longPath.data()),
+                                    static_cast<DWORD>(longPath.size()));
+    if (length > longPath.size()) {
+        longPath.resize(length);
+        length = GetLongPathNameW(Wide(path), reinterpret_cast<wchar_t*>(longPath.data()),
+                                  static_cast<DWORD>(longPath.size()));
+    }
+    if (length == 0 || length >= longPath.size())
+        return path;
+    longPath.resize(length);
+    return longPath;
+}
+
+std::u16string ShortPath(std::u16string_view path) {
+    const std::u16string longPath(path);
+    DWORD length = GetShortPathNameW(Wide(longPath), nullptr, 0);
+    if (length == 0)
+        return {};
+    std::u16string shortPath(length, u'\0');
+    length =
+        GetShortPathNameW(Wide(longPath), reinterpret_cast<wchar_t*>(shortPath.data()), length);
+    if (length == 0 || length >= shortPath.size())
+        return {};
+    shortPath.resize(length);
+    return shortPath;
+}
+
+// The rules by which programs split their command line: blanks separate arguments, double
+// quotes group, backslashes escape a quote only when they stand right before one.
+std::vector<std::u16string> CommandLineArguments() {
+    const char16_t* line = reinterpret_cast<const char16_t*>(GetCommandLineW());
+    std::vector<std::u16string> arguments;
+    std::size_t i = 0;
+    std::u16string line16 = line ? line : u"";
+    const std::size_t n = line16.size();
+    bool first = true;
+    while (i < n) {
+        while (i < n && (line16[i] == u' ' || line16[i] == u'\t'))
+            ++i;
+        if (i >= n)
+            break;
+        std::u16string argument;
+        bool quoted = false;
+        while (i < n && (quoted || (line16[i] != u' ' && line16[i] != u'\t'))) {
+            if (line16[i] == u'\\') {
+                std::size_t slashes = 0;
+                while (i < n && line16[i] == u'\\')
+                    ++slashes, ++i;
+                if (i < n && line16[i] == u'"') {
+                    argument.append(slashes / 2, u'\\');
+                    if (slashes % 2) {
+                        argument.push_back(u'"');
+                        ++i;
+                    }
+                } else {
+                    argument.append(slashes, u'\\');
+                }
+            } else if (line16[i] == u'"') {
+                quoted = !quoted;
+                ++i;
+            } else {
+                argument.push_back(line16[i++]);
+            }
+        }
+        if (!first)
+            arguments.push_back(argument);
+        first = false;
+    }
+    return arguments;
+}
+
+std::u16string ClsidText(const GUID& clsid) {
+    LPOLESTR text = nullptr;
+    if (FAILED(StringFromCLSID(clsid, &text)) || !text)
+        return {};
+    std::u16string result(reinterpret_cast<const char16_t*>(text));
+    CoTaskMemFree(text);
+    return result;
+}
+
+HRESULT LockObjectExternal(IUnknown* object, bool lock, bool lastUnlockReleases) {
+    return CoLockObjectExternal(object, lock, lastUnlockReleases);
+}
+
 void* TaskMemAlloc(std::size_t byteCount) {
     return CoTaskMemAlloc(byteCount);
 }
