@@ -5,22 +5,9 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
-packages=(cmake g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
-          g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime icoutils)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-    missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "test-all.sh: missing packages: ${missing[*]}; run as root to install them" >&2
-    exit 1
-  fi
-  echo "== installing ${missing[*]}"
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+source cmake/ensure-packages
+ensure_packages cmake g++ googletest libgtest-dev libgmock-dev libbenchmark-dev \
+  g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime icoutils
 
 jobs=$(nproc)
 echo "== host build"

@@ -1,8 +1,8 @@
-// Speak against the bare phone loop, the best rate ("max") of ten repetitions each: the fast fake library
-// (1764-sample phones, 80 ms at 22050 Hz, filled on every call) and a site whose Write copies into
-// a preallocated buffer and whose AddEvents stores into a preallocated array. Reports phones per
-// second through Speak, through a bare loop of kelvoraGetPhone + Write, and with two engine objects
-// speaking at once on two threads; then the ratios.
+// Speak against the bare phone loop, the best rate ("max") of ten repetitions each: the fast fake
+// library (1764-sample phones, 80 ms at 22050 Hz, filled on every call) and a site whose Write
+// copies into a preallocated buffer and whose AddEvents stores into a preallocated array. Reports
+// phones per second through Speak, through a bare loop of kelvoraGetPhone + Write, and with two
+// engine objects speaking at once on two threads; then the ratios.
 #include "EngineObjects.h"
 #include "FakeEngineLibrary.h"
 #include "FakeToken.h"

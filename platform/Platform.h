@@ -41,6 +41,9 @@ bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16str
 bool WriteRegistryString(TRegistryRoot root, std::u16string_view key, std::u16string_view valueName,
                          std::u16string_view text);
 
+// The names of the direct subkeys of `key`, in the registry's order; empty when it is missing.
+std::vector<std::u16string> RegistrySubkeys(TRegistryRoot root, std::u16string_view key);
+
 // Deletes a key that has no subkeys. False when it is missing or still has subkeys.
 bool DeleteRegistryKey(TRegistryRoot root, std::u16string_view key);
 

@@ -74,8 +74,100 @@ struct TRegistry {
     std::map<TRegistryRoot, int> AllowedWrites; // writes left before the root refuses
 };
 
+// With KELVORA_REGISTRY naming a file, the registry outlives the process in that file, so
+// that the tools of the host build see one another's values as on Windows.
+const char* RegistryFile() {
+    return std::getenv("KELVORA_REGISTRY");
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (std::uint8_t b : bytes) {
+        hex.push_back(digits[b >> 4]);
+        hex.push_back(digits[b & 15]);
+    }
+    return hex;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& hex) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text) {
+    std::vector<std::uint8_t> bytes;
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<std::uint8_t>(c));
+        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return bytes;
+}
+
+std::u16string Utf16Text(const std::vector<std::uint8_t>& bytes) {
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+    return text;
+}
+
+// One line per key and per value: root, key, value name (hex UTF-16), type, data (hex).
+void SaveRegistry(const TRegistry& registry) {
+    const char* path = RegistryFile();
+    if (!path)
+        return;
+    FILE* file = std::fopen(path, "w");
+    if (!file)
+        return;
+    for (const auto& [place, key] : registry.Keys) {
+        std::fprintf(file, "%d %s -\n", static_cast<int>(place.first),
+                     Hex(Utf16Bytes(key.Name)).c_str());
+        for (const auto& [folded, value] : key.Values)
+            std::fprintf(file, "%d %s %s %u %s\n", static_cast<int>(place.first),
+                         Hex(Utf16Bytes(key.Name)).c_str(),
+                         value.Name.empty() ? "=" : Hex(Utf16Bytes(value.Name)).c_str(),
+                         static_cast<unsigned>(value.Type), Hex(value.Data).c_str());
+    }
+    std::fclose(file);
+}
+
+void LoadRegistry(TRegistry& registry) {
+    const char* path = RegistryFile();
+    FILE* file = path ? std::fopen(path, "r") : nullptr;
+    if (!file)
+        return;
+    char line[65536];
+    while (std::fgets(line, sizeof line, file)) {
+        char key[32768], name[16384], data[16384];
+        int root = 0;
+        unsigned type = 0;
+        data[0] = '\0';
+        const int fields =
+            std::sscanf(line, "%d %32767s %16383s %u %16383s", &root, key, name, &type, data);
+        if (fields < 3)
+            continue;
+        const auto place = static_cast<TRegistryRoot>(root);
+        const std::u16string keyName = Utf16Text(Bytes(key));
+        TKey& stored = registry.Keys[{place, Folded(keyName)}];
+        stored.Name = keyName;
+        if (fields >= 4) {
+            const std::u16string valueName =
+                std::string(name) == "=" ? u"" : Utf16Text(Bytes(name));
+            stored.Values[Folded(valueName)] = {valueName, static_cast<TRegistryType>(type),
+                                                Bytes(fields == 5 ? data : "")};
+        }
+    }
+    std::fclose(file);
+}
+
 TRegistry& Registry() {
-    static TRegistry* registry = new TRegistry;
+    static TRegistry* registry = [] {
+        auto* loaded = new TRegistry;
+        LoadRegistry(*loaded);
+        return loaded;
+    }();
     return *registry;
 }
 
@@ -136,7 +228,23 @@ bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16str
     value.Type = type;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     value.Data.assign(bytes, bytes + byteCount);
+    SaveRegistry(registry);
     return true;
+}
+
+std::vector<std::u16string> RegistrySubkeys(TRegistryRoot root, std::u16string_view key) {
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    const std::u16string prefix = Folded(key) + u'\\';
+    std::vector<std::u16string> names;
+    for (auto child = registry.Keys.lower_bound({root, prefix});
+         child != registry.Keys.end() && child->first.first == root &&
+         child->first.second.compare(0, prefix.size(), prefix) == 0;
+         ++child) {
+        if (child->first.second.find(u'\\', prefix.size()) == std::u16string::npos)
+            names.push_back(child->second.Name.substr(child->second.Name.rfind(u'\\') + 1));
+    }
+    return names;
 }
 
 bool DeleteRegistryKey(TRegistryRoot root, std::u16string_view key) {
@@ -154,6 +262,7 @@ bool DeleteRegistryKey(TRegistryRoot root, std::u16string_view key) {
         child->first.second.compare(0, childPrefix.size(), childPrefix) == 0)
         return false;
     registry.Keys.erase(found);
+    SaveRegistry(registry);
     return true;
 }
 

@@ -91,6 +91,23 @@ bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16str
                           static_cast<DWORD>(byteCount)) == ERROR_SUCCESS;
 }
 
+std::vector<std::u16string> RegistrySubkeys(TRegistryRoot root, std::u16string_view key) {
+    const std::u16string keyName(key);
+    std::vector<std::u16string> names;
+    TOpenKey open;
+    if (RegOpenKeyExW(RootKey(root), Wide(keyName), 0, KEY_READ, open.Receive()) != ERROR_SUCCESS)
+        return names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(open.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(reinterpret_cast<const char16_t*>(name), length);
+    }
+    return names;
+}
+
 bool DeleteRegistryKey(TRegistryRoot root, std::u16string_view key) {
     const std::u16string keyName(key);
     return RegDeleteKeyW(RootKey(root), Wide(keyName)) == ERROR_SUCCESS;

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# check-tools.sh host|windows BUILD_DIR: kelvora-voice and kelvora-speak as a user runs them,
+# with the demo voice: a token written, found and removed, a sentence spoken into a WAV file,
+# an SVG and a JSON timeline, and the errors of a missing library, voice or bad markup.
+set -u
+mode=$1
+build_dir=$(cd "$2" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$build_dir/tests/integration/tools-check
+rm -rf "$work" && mkdir -p "$work"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+if [ "$mode" = windows ]; then
+  source "$here/../../cmake/wine-env" "$build_dir"
+  "$here/../../cmake/wine-prefix" start "$build_dir"
+  run() { local tool=$1; shift; "$KELVORA_WINE64" "$build_dir/bin/$tool.exe" "$@"; }
+  native() { local path=$1; echo "Z:${path//\//\\}"; }
+  run kelvora-voice remove "Test Stem" >/dev/null 2>&1
+  "$KELVORA_WINE64" reg delete 'HKLM\Software\Kelvora\TTS' /f >/dev/null 2>&1
+else
+  export KELVORA_REGISTRY=$work/registry
+  export ASAN_OPTIONS=detect_leaks=0
+  run() { local tool=$1; shift; "$build_dir/bin/$tool" "$@"; }
+  native() { echo "$1"; }
+fi
+expect_exit() {
+  local expected=$1; shift
+  "$@" >"$work/out" 2>"$work/err" </dev/null
+  local status=$?
+  [ "$status" -eq "$expected" ] || fail "$* exited $status, not $expected: $(cat "$work/err")"
+}
+
+expect_exit 0 run kelvora-voice add "Test Stem" --rate 16000 --gender Male
+run kelvora-voice list | grep -q 'Kelvora_Test_Stem' || fail "list does not show the new voice"
+expect_exit 69 run kelvora-speak --voice "Test Stem" "Hallo"
+grep -q 'Software\\Kelvora\\TTS\\Path' "$work/err" || fail "no word of the Path value: $(cat "$work/err")"
+expect_exit 0 run kelvora-voice set-library "$(native "$build_dir/demo")"
+expect_exit 0 run kelvora-speak --voice "Test Stem" --json --out "$(native "$work/hallo.wav")" \
+  --svg "$(native "$work/hallo.svg")" "Hallo wereld, dit is Kelvora."
+grep -q '"event":"word".*"text":"wereld,"' "$work/out" || fail "no word boundary for 'wereld,'"
+[ "$(head -c 4 "$work/hallo.wav")" = RIFF ] || fail "no WAV file"
+[ "$(stat -c %s "$work/hallo.wav")" -gt 20000 ] || fail "the WAV file holds almost nothing"
+grep -q '<svg' "$work/hallo.svg" || fail "no SVG drawing"
+expect_exit 67 run kelvora-speak --voice "Nobody" "Hallo"
+expect_exit 65 run kelvora-speak --xml --out "$(native "$work/x.wav")" 'Een <rate absspeed="3">twee'
+grep -q 'line 1, column 5' "$work/err" || fail "the markup error names no position: $(cat "$work/err")"
+expect_exit 64 run kelvora-speak --no-such-option
+expect_exit 0 run kelvora-voice remove "Test Stem"
+expect_exit 67 run kelvora-speak --voice "Test Stem" "Hallo"
+[ "$mode" = windows ] && "$KELVORA_WINE64" reg delete 'HKLM\Software\Kelvora\TTS' /f >/dev/null 2>&1
+
+[ $failures -eq 0 ] && echo "kelvora-voice and kelvora-speak behave as documented"
+exit $((failures > 0))

@@ -1,0 +1,298 @@
+// kelvora-speak: speaks a text through the engine the way SAPI does, and shows what came out.
+// It loads the server module, makes an engine through DllGetClassObject and CreateInstance,
+// binds a voice token, agrees the format, calls Speak with its own site, writes the audio as
+// a WAV file and prints the event timeline.
+#include "Engine.h"
+#include "KElvoraAPI.h"
+#include "Platform.h"
+#include "SpeakSite.h"
+#include "SpeechInput.h"
+#include "Timeline.h"
+#include "ToolText.h"
+#include "ValueToken.h"
+#include "VoiceTokens.h"
+#include "WavFile.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Exit codes, after the BSD sysexits convention.
+enum TExit : int {
+    ExitOk = 0,
+    ExitUsage = 64,
+    ExitBadInput = 65,
+    ExitNoInput = 66,
+    ExitNoVoice = 67,
+    ExitNoEngineLibrary = 69,
+    ExitSpeakFailed = 70,
+    ExitNoServer = 71,
+    ExitCannotWrite = 73,
+};
+
+const char Usage[] =
+    "usage: kelvora-speak [options] [TEXT]\n"
+    "Speaks TEXT (or the file of --file, or standard input) through KelvoraSAPI5 as SAPI\n"
+    "would, writes the audio as a WAV file and prints the event timeline.\n"
+    "\n"
+    "  --file FILE        read the text from FILE (UTF-8); '-' is standard input\n"
+    "  --xml              the text is SAPI XML: <bookmark mark=\"\"/>, <silence msec=\"\"/>,\n"
+    "                     <rate absspeed=\"\">, <volume level=\"\">, <pitch absmiddle=\"\">,\n"
+    "                     <spell>\n"
+    "  --voice NAME       the voice token NAME under\n"
+    "                     HKLM\\SOFTWARE\\Microsoft\\Speech\\Voices\\Tokens (key or Name)\n"
+    "  --voice-name NAME  without --voice: the voice name handed to the library (Demo)\n"
+    "  --rate HZ          without --voice: the token's sampling rate (22050)\n"
+    "  --format-rate HZ   ask the engine for this output rate, as SAPI may\n"
+    "  --out FILE         the WAV file to write (kelvora-speak.wav)\n"
+    "  --json             print the timeline as JSON lines\n"
+    "  --svg FILE         draw the waveform and the events into FILE\n"
+    "  --server FILE      the server module (KelvoraSAPI5 beside this program)\n"
+    "  -h, --help         this text\n"
+    "\n"
+    "Exit codes: 0 spoken, 64 bad usage, 65 bad markup, 66 no input, 67 no such voice,\n"
+    "69 no speech engine library, 70 Speak failed, 71 no server module, 73 cannot write.\n";
+
+std::atomic<bool> Interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+    Interrupted = true;
+}
+
+struct TOptions {
+    std::optional<std::string> Text;
+    std::optional<std::string> File;
+    bool Xml = false;
+    std::optional<std::string> Voice;
+    std::string VoiceName = "Demo";
+    std::string Rate = "22050";
+    unsigned FormatRate = 0;
+    std::string Out = "kelvora-speak.wav";
+    bool Json = false;
+    std::optional<std::string> Svg;
+    std::optional<std::string> Server;
+};
+
+[[noreturn]] void Fail(int code, const std::string& message) {
+    std::cerr << "kelvora-speak: " << message << "\n";
+    std::exit(code);
+}
+
+TOptions ParseOptions(int argc, char** argv) {
+    TOptions options;
+    auto value = [&](int& i) -> std::string {
+        if (i + 1 >= argc)
+            Fail(ExitUsage, std::string(argv[i]) + " needs a value\n" + Usage);
+        return argv[++i];
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-h" || argument == "--help") {
+            std::cout << Usage;
+            std::exit(ExitOk);
+        } else if (argument == "--file") {
+            options.File = value(i);
+        } else if (argument == "--xml") {
+            options.Xml = true;
+        } else if (argument == "--voice") {
+            options.Voice = value(i);
+        } else if (argument == "--voice-name") {
+            options.VoiceName = value(i);
+        } else if (argument == "--rate") {
+            options.Rate = value(i);
+        } else if (argument == "--format-rate") {
+            options.FormatRate = static_cast<unsigned>(std::strtoul(value(i).c_str(), nullptr, 10));
+        } else if (argument == "--out") {
+            options.Out = value(i);
+        } else if (argument == "--json") {
+            options.Json = true;
+        } else if (argument == "--svg") {
+            options.Svg = value(i);
+        } else if (argument == "--server") {
+            options.Server = value(i);
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            Fail(ExitUsage, "unknown option " + argument + "\n" + Usage);
+        } else if (!options.Text) {
+            options.Text = argument;
+        } else {
+            Fail(ExitUsage, "give the text as one argument (quote it)\n" + std::string(Usage));
+        }
+    }
+    if (options.Text && options.File)
+        Fail(ExitUsage, "give either TEXT or --file, not both");
+    return options;
+}
+
+std::string ReadInput(const TOptions& options) {
+    if (options.Text)
+        return *options.Text;
+    if (options.File && *options.File != "-") {
+        std::ifstream file(*options.File, std::ios::binary);
+        if (!file)
+            Fail(ExitNoInput, "cannot read " + *options.File);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    std::ostringstream input;
+    input << std::cin.rdbuf();
+    return input.str();
+}
+
+std::u16string DefaultServerPath() {
+    static const char marker = 0;
+    std::u16string path = Platform::ModulePath(&marker);
+    path = path.substr(0, path.rfind(u'\\') + 1);
+#ifdef _WIN32
+    return path + u"KelvoraSAPI5.dll";
+#else
+    return path + u"KelvoraSAPI5.so";
+#endif
+}
+
+std::string HresultInWords(HRESULT result) {
+    const struct {
+        HRESULT Result;
+        const char* Words;
+    } known[] = {
+        {E_FAIL, "unspecified failure (E_FAIL)"},
+        {E_OUTOFMEMORY, "out of memory (E_OUTOFMEMORY)"},
+        {E_INVALIDARG, "an argument is not valid (E_INVALIDARG)"},
+        {E_POINTER, "a pointer is null (E_POINTER)"},
+        {E_UNEXPECTED, "unexpected failure (E_UNEXPECTED)"},
+        {E_NOINTERFACE, "no such interface (E_NOINTERFACE)"},
+        {CLASS_E_CLASSNOTAVAILABLE, "the class is not served here (CLASS_E_CLASSNOTAVAILABLE)"},
+        {SPERR_UNINITIALIZED,
+         "the speech engine library could not be started (SPERR_UNINITIALIZED)"},
+    };
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(result));
+    for (const auto& entry : known)
+        if (entry.Result == result)
+            return std::string(entry.Words) + ", " + hex;
+    return std::string("error ") + hex;
+}
+
+// Why the engine could not start its library: what the registry says and which file that is.
+std::string EngineLibraryProblem() {
+    std::u16string path;
+    const Platform::TReadResult read = Platform::ReadRegistryString(
+        Platform::TRegistryRoot::LocalMachine, EngineRegistryKey, EngineRegistryValue, path);
+    const std::string value = "HKEY_LOCAL_MACHINE\\" + Utf8FromUtf16(EngineRegistryKey) + "\\" +
+                              Utf8FromUtf16(EngineRegistryValue);
+    if (read == Platform::TReadResult::WrongType)
+        return "the speech engine library was not found: " + value + " is not a string value";
+    if (read == Platform::TReadResult::Missing || path.empty())
+        return "the speech engine library was not found: " + value +
+               " is not set; it names the install directory that holds x64\\KELVORA.DLL";
+    return "the speech engine library could not be started: " + value + " is \"" +
+           Utf8FromUtf16(path) + "\", and " +
+           Utf8FromUtf16(path + EngineLibraryFolder + EngineLibraryFile) +
+           " did not load or did not initialise";
+}
+
+template <class TInterface> TInterface* Ask(IUnknown* object, REFIID iid) {
+    void* pointer = nullptr;
+    return SUCCEEDED(object->QueryInterface(iid, &pointer)) ? static_cast<TInterface*>(pointer)
+                                                            : nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const TOptions options = ParseOptions(argc, argv);
+    const std::u16string text = Utf16FromUtf8(ReadInput(options));
+
+    std::optional<TSpeechInput> input;
+    try {
+        input = options.Xml ? TSpeechInput::FromMarkup(text) : TSpeechInput::FromText(text);
+    } catch (const TMarkupError& error) {
+        Fail(ExitBadInput, "bad markup at " + TSpeechInput::FromText(text).Where(error.Position) +
+                               ": " + error.what());
+    }
+
+    TValueToken::TValues values;
+    if (options.Voice) {
+        std::optional<TVoiceToken> token = FindVoiceToken(Utf16FromUtf8(*options.Voice));
+        if (!token)
+            Fail(ExitNoVoice, "no voice token \"" + *options.Voice +
+                                  "\" under HKEY_LOCAL_MACHINE\\" + Utf8FromUtf16(VoiceTokensKey) +
+                                  " (kelvora-voice list shows the installed ones)");
+        values = {{u"", token->VoiceName}, {u"SamplingRate", token->SamplingRate}};
+    } else {
+        values = {{u"", Utf16FromUtf8(options.VoiceName)},
+                  {u"SamplingRate", Utf16FromUtf8(options.Rate)}};
+    }
+    TValueToken token(values, {});
+
+    const std::u16string serverPath =
+        options.Server ? Utf16FromUtf8(*options.Server) : DefaultServerPath();
+    Platform::TModule server = Platform::LoadLibraryModule(serverPath);
+    auto getClassObject = reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, void**)>(
+        Platform::FindEntryPoint(server, "DllGetClassObject"));
+    if (!getClassObject)
+        Fail(ExitNoServer, "cannot load the server module " + Utf8FromUtf16(serverPath));
+
+    IClassFactory* factory = nullptr;
+    HRESULT result = getClassObject(CLSID_KelvoraSAPI5Engine, IID_IClassFactory,
+                                    reinterpret_cast<void**>(&factory));
+    ISpTTSEngine* engine = nullptr;
+    if (SUCCEEDED(result)) {
+        result =
+            factory->CreateInstance(nullptr, IID_ISpTTSEngine, reinterpret_cast<void**>(&engine));
+        factory->Release();
+    }
+    if (FAILED(result))
+        Fail(ExitSpeakFailed, "the engine could not be made: " + HresultInWords(result));
+
+    ISpObjectWithToken* withToken = Ask<ISpObjectWithToken>(engine, IID_ISpObjectWithToken);
+    result = withToken ? withToken->SetObjectToken(&token) : E_NOINTERFACE;
+    if (withToken)
+        withToken->Release();
+    if (FAILED(result))
+        Fail(ExitNoVoice, "the voice token was refused: " + HresultInWords(result) +
+                              " (its SamplingRate must be a positive whole number)");
+
+    WAVEFORMATEX requested{};
+    requested.nSamplesPerSec = options.FormatRate;
+    GUID formatId{};
+    WAVEFORMATEX* format = nullptr;
+    result = engine->GetOutputFormat(options.FormatRate ? &SPDFID_WaveFormatEx : nullptr,
+                                     options.FormatRate ? &requested : nullptr, &formatId, &format);
+    if (FAILED(result))
+        Fail(ExitSpeakFailed, "no output format: " + HresultInWords(result));
+    const std::uint32_t samplingRate = format->nSamplesPerSec;
+    Platform::TaskMemFree(format);
+
+    std::signal(SIGINT, OnInterrupt);
+    TSpeakSite site(Interrupted);
+    result = engine->Speak(0, SPDFID_WaveFormatEx, nullptr, input->First(), &site);
+    engine->Release();
+    if (result == SPERR_UNINITIALIZED)
+        Fail(ExitNoEngineLibrary, EngineLibraryProblem());
+    if (FAILED(result))
+        Fail(ExitSpeakFailed, "Speak failed: " + HresultInWords(result));
+
+    if (!WriteWavFile(options.Out, site.Audio, samplingRate))
+        Fail(ExitCannotWrite, "cannot write " + options.Out);
+    if (options.Svg) {
+        std::ofstream svg(*options.Svg, std::ios::binary);
+        svg << TimelineSvg(site.Audio, site.Events, input->Source(), samplingRate);
+        if (!svg)
+            Fail(ExitCannotWrite, "cannot write " + *options.Svg);
+    }
+    std::cout << (options.Json ? TimelineJson(site.Events, input->Source(), samplingRate)
+                               : TimelineText(site.Events, input->Source(), samplingRate));
+    std::cerr << "kelvora-speak: " << site.Audio.size() * 1000 / (samplingRate ? samplingRate : 1)
+              << " ms of audio at " << samplingRate << " Hz written to " << options.Out
+              << (Interrupted ? " (interrupted)" : "") << "\n";
+    return ExitOk;
+}

@@ -1,0 +1,45 @@
+// The fragment list SAPI would hand to Speak for a text: plain text (one fragment per line),
+// or the subset of SAPI's XML that the engine acts on: <bookmark mark=""/>,
+// <silence msec=""/>, <rate absspeed="">, <volume level="">, <pitch absmiddle=""> and
+// <spell>, the last four as elements around text or as empty elements that hold for the
+// rest of the enclosing one. ulTextSrcOffset points into the input.
+#pragma once
+
+#include "SAPI5DDI.h"
+
+#include <cstddef>
+#include <deque>
+#include <stdexcept>
+#include <string>
+
+// Bad markup, with the position (UTF-16 code units from the start) where it was found.
+class TMarkupError : public std::runtime_error {
+public:
+    TMarkupError(std::size_t position, const std::string& message)
+        : std::runtime_error(message), Position(position) {}
+    const std::size_t Position;
+};
+
+class TSpeechInput {
+public:
+    static TSpeechInput FromText(std::u16string text);
+    // Throws TMarkupError.
+    static TSpeechInput FromMarkup(std::u16string text);
+
+    TSpeechInput(TSpeechInput&&) = default;
+    TSpeechInput& operator=(TSpeechInput&&) = default;
+
+    const SPVTEXTFRAG* First() const { return FFragments.empty() ? nullptr : &FFragments.front(); }
+    const std::u16string& Source() const { return FSource; }
+
+    // "line L, column C" of a position in the source.
+    std::string Where(std::size_t position) const;
+
+private:
+    TSpeechInput() = default;
+    void Add(SPVACTIONS action, const SPVSTATE& state, std::u16string text, std::size_t offset);
+
+    std::u16string FSource;
+    std::deque<std::u16string> FTexts;
+    std::deque<SPVTEXTFRAG> FFragments;
+};

@@ -1,0 +1,179 @@
+#include "Timeline.h"
+
+#include "ToolText.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double Milliseconds(ULONGLONG audioOffset, std::uint32_t samplingRate) {
+    return samplingRate ? audioOffset / 2.0 * 1000.0 / samplingRate : 0.0;
+}
+
+// The words of the input that a word boundary marks.
+std::string MarkedWords(const TSpokenEvent& e, const std::u16string& source) {
+    const auto position = static_cast<std::size_t>(e.LParam);
+    if (position >= source.size())
+        return {};
+    return Utf8FromUtf16(source.substr(position, static_cast<std::size_t>(e.WParam)));
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string XmlText(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::uint32_t VisemeDuration(const TSpokenEvent& e) {
+    return static_cast<std::uint32_t>(e.WParam >> 16 & 0xFFFF);
+}
+
+std::string Format(const char* format, double a, const std::string& b = {}, long long c = 0,
+                   long long d = 0) {
+    char line[512];
+    std::snprintf(line, sizeof line, format, a, b.c_str(), c, d);
+    return line;
+}
+
+} // namespace
+
+std::string TimelineText(const std::vector<TSpokenEvent>& events, const std::u16string& source,
+                         std::uint32_t samplingRate) {
+    std::string out;
+    for (const TSpokenEvent& e : events) {
+        const double ms = Milliseconds(e.AudioOffset, samplingRate);
+        switch (e.Id) {
+        case SPEI_WORD_BOUNDARY:
+            out += Format("%8.0f ms  word      \"%s\" (at %lld, %lld long)\n", ms,
+                          MarkedWords(e, source), e.LParam, static_cast<long long>(e.WParam));
+            break;
+        case SPEI_TTS_BOOKMARK:
+            out += Format("%8.0f ms  bookmark  \"%s\" (%lld)\n", ms, Utf8FromUtf16(e.Name),
+                          static_cast<std::int64_t>(e.WParam));
+            break;
+        case SPEI_VISEME:
+            out += Format("%8.0f ms  viseme    %s%lld (%lld ms)\n", ms, "", e.LParam & 0xFFFF,
+                          VisemeDuration(e));
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+std::string TimelineJson(const std::vector<TSpokenEvent>& events, const std::u16string& source,
+                         std::uint32_t samplingRate) {
+    std::string out;
+    for (const TSpokenEvent& e : events) {
+        const std::string ms = Format("%.1f", Milliseconds(e.AudioOffset, samplingRate));
+        switch (e.Id) {
+        case SPEI_WORD_BOUNDARY:
+            out += "{\"ms\":" + ms +
+                   ",\"event\":\"word\",\"position\":" + std::to_string(e.LParam) +
+                   ",\"length\":" + std::to_string(e.WParam) +
+                   ",\"text\":" + JsonString(MarkedWords(e, source)) + "}\n";
+            break;
+        case SPEI_TTS_BOOKMARK:
+            out += "{\"ms\":" + ms +
+                   ",\"event\":\"bookmark\",\"name\":" + JsonString(Utf8FromUtf16(e.Name)) +
+                   ",\"number\":" + std::to_string(static_cast<std::int64_t>(e.WParam)) + "}\n";
+            break;
+        case SPEI_VISEME:
+            out += "{\"ms\":" + ms +
+                   ",\"event\":\"viseme\",\"viseme\":" + std::to_string(e.LParam & 0xFFFF) +
+                   ",\"duration_ms\":" + std::to_string(VisemeDuration(e)) + "}\n";
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+std::string TimelineSvg(const std::vector<std::int16_t>& audio,
+                        const std::vector<TSpokenEvent>& events, const std::u16string& source,
+                        std::uint32_t samplingRate) {
+    const int width = 1600, height = 360, middle = 200, scale = 120;
+    const std::size_t samples = std::max<std::size_t>(audio.size(), 1);
+    auto x = [&](double sample) { return sample * (width - 20) / samples + 10; };
+    std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) +
+                      "\" height=\"" + std::to_string(height) +
+                      "\" font-family=\"sans-serif\" font-size=\"11\">\n"
+                      "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    // The waveform: the lowest and highest sample of every column.
+    out += "<path fill=\"none\" stroke=\"#335\" stroke-width=\"1\" d=\"";
+    const int columns = width - 20;
+    for (int column = 0; column < columns; ++column) {
+        const std::size_t first = audio.size() * column / columns;
+        const std::size_t last = std::max(first + 1, audio.size() * (column + 1) / columns);
+        int low = 0, high = 0;
+        for (std::size_t i = first; i < last && i < audio.size(); ++i) {
+            low = std::min<int>(low, audio[i]);
+            high = std::max<int>(high, audio[i]);
+        }
+        out += Format("M%.1f ", column + 10.0) + std::to_string(middle - high * scale / 32768) +
+               " V" + std::to_string(middle - low * scale / 32768) + " ";
+    }
+    out += "\"/>\n";
+    for (const TSpokenEvent& e : events) {
+        const double at = x(e.AudioOffset / 2.0);
+        const std::string position = Format("%.1f", at);
+        if (e.Id == SPEI_WORD_BOUNDARY) {
+            out += "<line x1=\"" + position + "\" y1=\"40\" x2=\"" + position +
+                   "\" y2=\"330\" stroke=\"#2a7\"/>\n<text x=\"" + position +
+                   "\" y=\"36\" fill=\"#2a7\">" + XmlText(MarkedWords(e, source)) + "</text>\n";
+        } else if (e.Id == SPEI_TTS_BOOKMARK) {
+            out += "<line x1=\"" + position + "\" y1=\"20\" x2=\"" + position +
+                   "\" y2=\"340\" stroke=\"#d33\" stroke-dasharray=\"4 3\"/>\n<text x=\"" +
+                   position + "\" y=\"16\" fill=\"#d33\">" + XmlText(Utf8FromUtf16(e.Name)) +
+                   "</text>\n";
+        } else if (e.Id == SPEI_VISEME) {
+            out += "<line x1=\"" + position + "\" y1=\"332\" x2=\"" + position +
+                   "\" y2=\"342\" stroke=\"#999\"/>\n<text x=\"" + position +
+                   "\" y=\"354\" fill=\"#777\" font-size=\"8\">" +
+                   std::to_string(e.LParam & 0xFFFF) + "</text>\n";
+        }
+    }
+    const double seconds = samplingRate ? audio.size() / static_cast<double>(samplingRate) : 0.0;
+    out +=
+        Format("<text x=\"10\" y=\"%.0f\" fill=\"#555\">", height - 20.0) +
+        Format("%.2f s; green: word boundaries, red: bookmarks, grey: visemes</text>\n", seconds) +
+        "</svg>\n";
+    return out;
+}

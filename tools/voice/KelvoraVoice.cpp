@@ -1,0 +1,99 @@
+// kelvora-voice: adds, removes and lists the SAPI voice tokens that lead applications to
+// this engine. The DLL writes none itself.
+#include "KElvoraAPI.h"
+#include "Platform.h"
+#include "ToolText.h"
+#include "VoiceTokens.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+namespace {
+
+enum TExit : int { ExitOk = 0, ExitUsage = 64, ExitNoVoice = 67, ExitCannotWrite = 73 };
+
+const char Usage[] =
+    "usage: kelvora-voice add NAME [--rate HZ] [--gender G] [--age A] [--vendor V]\n"
+    "       kelvora-voice remove NAME\n"
+    "       kelvora-voice list\n"
+    "       kelvora-voice set-library DIR\n"
+    "Writes and removes the voice tokens of KelvoraSAPI5 under\n"
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech\\Voices\\Tokens (administrator rights).\n"
+    "NAME is the voice name handed to the speech engine library; the token is Kelvora_NAME.\n"
+    "Defaults: --rate 22050 --gender Female --age Adult --vendor Kelvora.\n"
+    "set-library writes the install directory of the speech engine library, the directory\n"
+    "that holds x64\\KELVORA.DLL, as HKEY_LOCAL_MACHINE\\Software\\Kelvora\\TTS\\Path.\n";
+
+[[noreturn]] void Fail(int code, const std::string& message) {
+    std::cerr << "kelvora-voice: " << message << "\n";
+    std::exit(code);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "-h" || command == "--help") {
+        std::cout << Usage;
+        return ExitOk;
+    }
+    if (command == "list" && argc == 2) {
+        for (const TVoiceToken& token : ListVoiceTokens())
+            std::cout << Utf8FromUtf16(token.Key) << "\t" << Utf8FromUtf16(token.VoiceName) << "\t"
+                      << Utf8FromUtf16(token.SamplingRate) << " Hz\t" << Utf8FromUtf16(token.Gender)
+                      << "\t" << Utf8FromUtf16(token.Age) << "\t" << Utf8FromUtf16(token.Vendor)
+                      << "\n";
+        return ExitOk;
+    }
+    if (command == "set-library" && argc == 3) {
+        if (!Platform::WriteRegistryString(Platform::TRegistryRoot::LocalMachine, EngineRegistryKey,
+                                           EngineRegistryValue, Utf16FromUtf8(argv[2])))
+            Fail(ExitCannotWrite, "cannot write the Path value (administrator rights are needed)");
+        std::cout << "the speech engine library is now looked for in " << argv[2] << "\\x64\n";
+        return ExitOk;
+    }
+    if (command == "remove" && argc == 3) {
+        const std::u16string name = Utf16FromUtf8(argv[2]);
+        std::optional<TVoiceToken> token = FindVoiceToken(TokenKeyFor(name));
+        if (!token)
+            token = FindVoiceToken(name);
+        if (!token || !RemoveVoiceToken(token->Key))
+            Fail(ExitNoVoice, "no voice token \"" + std::string(argv[2]) + "\" of this engine");
+        std::cout << "removed " << Utf8FromUtf16(token->Key) << "\n";
+        return ExitOk;
+    }
+    if (command == "add" && argc >= 3 && argv[2][0] != '-') {
+        TVoiceToken token;
+        token.VoiceName = Utf16FromUtf8(argv[2]);
+        token.Key = TokenKeyFor(token.VoiceName);
+        token.SamplingRate = u"22050";
+        for (int i = 3; i < argc; i += 2) {
+            const std::string option = argv[i];
+            if (i + 1 >= argc)
+                Fail(ExitUsage, option + " needs a value\n" + Usage);
+            const std::u16string value = Utf16FromUtf8(argv[i + 1]);
+            if (option == "--rate") {
+                const unsigned long rate = std::strtoul(argv[i + 1], nullptr, 10);
+                if (rate < 4000 || rate > 96000 ||
+                    value.find_first_not_of(u"0123456789") != std::u16string::npos)
+                    Fail(ExitUsage, "--rate must be a whole number of Hz from 4000 to 96000");
+                token.SamplingRate = value;
+            } else if (option == "--gender") {
+                token.Gender = value;
+            } else if (option == "--age") {
+                token.Age = value;
+            } else if (option == "--vendor") {
+                token.Vendor = value;
+            } else {
+                Fail(ExitUsage, "unknown option " + option + "\n" + Usage);
+            }
+        }
+        if (!AddVoiceToken(token))
+            Fail(ExitCannotWrite, "cannot write the voice token (administrator rights are needed)");
+        std::cout << "added " << Utf8FromUtf16(token.Key) << " (" << argv[2] << ", "
+                  << Utf8FromUtf16(token.SamplingRate) << " Hz)\n";
+        return ExitOk;
+    }
+    Fail(ExitUsage, Usage);
+}
