@@ -172,7 +172,7 @@ std::string TimelineSvg(const std::vector<std::int16_t>& audio,
     }
     const double seconds = samplingRate ? audio.size() / static_cast<double>(samplingRate) : 0.0;
     out +=
-        Format("<text x=\"10\" y=\"%.0f\" fill=\"#555\">", height - 20.0) +
+        Format("<text x=\"%.0f\" y=\"16\" text-anchor=\"end\" fill=\"#555\">", width - 10.0) +
         Format("%.2f s; green: word boundaries, red: bookmarks, grey: visemes</text>\n", seconds) +
         "</svg>\n";
     return out;
