@@ -1,5 +1,6 @@
 // The parts of the platform seam that are the same on every operating system.
 #include "Platform.h"
+#include "PlatformInternal.h"
 
 #include <atomic>
 
@@ -16,6 +17,17 @@ void ObserveMessageBoxes(TMessageBoxObserver observer) {
 void ReportMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style) {
     if (TMessageBoxObserver observer = MessageBoxObserver.load())
         observer(text, caption, style);
+}
+
+std::u16string RegistryStringFromBytes(const std::uint8_t* data, std::size_t byteCount) {
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < byteCount; i += 2) {
+        const auto unit = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+        if (unit == u'\0')
+            break;
+        text.push_back(unit);
+    }
+    return text;
 }
 
 bool WriteRegistryString(TRegistryRoot root, std::u16string_view key, std::u16string_view valueName,

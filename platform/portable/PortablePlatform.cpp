@@ -4,6 +4,7 @@
 #include "Platform.h"
 #include "PlatformInternal.h"
 #include "PortableTesting.h"
+#include "TextCodec.h"
 
 #include <dlfcn.h>
 #include <limits.h>
@@ -19,32 +20,6 @@
 namespace Platform {
 
 namespace {
-
-std::string Utf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | c >> 6));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | c >> 12));
-            out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | c >> 18));
-            out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 // Registry names compare without regard to (ASCII) case.
 std::u16string Folded(std::u16string_view name) {
@@ -198,12 +173,7 @@ TReadResult ReadRegistryString(TRegistryRoot root, std::u16string_view key,
     const TValue& stored = named->second;
     if (stored.Type != RegistryString && stored.Type != RegistryExpandString)
         return TReadResult::WrongType;
-    for (std::size_t i = 0; i + 1 < stored.Data.size(); i += 2) {
-        char16_t unit = static_cast<char16_t>(stored.Data[i] | stored.Data[i + 1] << 8);
-        if (unit == u'\0')
-            break;
-        value.push_back(unit);
-    }
+    value = RegistryStringFromBytes(stored.Data.data(), stored.Data.size());
     return TReadResult::Found;
 }
 
@@ -277,7 +247,7 @@ std::u16string LibrarySearchDirectory() {
 }
 
 TModule LoadLibraryModule(std::u16string_view path) {
-    std::string file = Utf8(path);
+    std::string file = Utf8FromUtf16(path);
     for (char& c : file)
         if (c == '\\')
             c = '/';
@@ -301,7 +271,7 @@ void PinModuleContaining(const void* codeAddress) {
 
 int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style) {
     ReportMessageBox(text, caption, style);
-    std::fprintf(stderr, "%s: %s\n", Utf8(caption).c_str(), Utf8(text).c_str());
+    std::fprintf(stderr, "%s: %s\n", Utf8FromUtf16(caption).c_str(), Utf8FromUtf16(text).c_str());
     return 1;
 }
 

@@ -71,12 +71,7 @@ TReadResult ReadRegistryString(TRegistryRoot root, std::u16string_view key,
         return TReadResult::Missing;
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         return TReadResult::WrongType;
-    for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-        char16_t unit = static_cast<char16_t>(data[i] | data[i + 1] << 8);
-        if (unit == u'\0')
-            break;
-        value.push_back(unit);
-    }
+    value = RegistryStringFromBytes(data.data(), data.size());
     return TReadResult::Found;
 }
 

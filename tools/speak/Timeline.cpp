@@ -1,6 +1,6 @@
 #include "Timeline.h"
 
-#include "ToolText.h"
+#include "TextCodec.h"
 
 #include <algorithm>
 #include <cstdio>

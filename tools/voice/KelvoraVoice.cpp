@@ -2,7 +2,7 @@
 // this engine. The DLL writes none itself.
 #include "KElvoraAPI.h"
 #include "Platform.h"
-#include "ToolText.h"
+#include "TextCodec.h"
 #include "VoiceTokens.h"
 
 #include <cstdlib>

@@ -1,5 +1,5 @@
-// Text for the command-line tools: UTF-8 (what terminals and files hold) to and from the
-// system's UTF-16.
+// UTF-8, what terminals, files and Linux hold, to and from the system's UTF-16. Invalid
+// UTF-8 becomes U+FFFD.
 #pragma once
 
 #include <string>

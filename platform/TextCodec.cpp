@@ -1,4 +1,4 @@
-#include "ToolText.h"
+#include "TextCodec.h"
 
 #include <cstdint>
 
