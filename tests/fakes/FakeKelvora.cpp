@@ -61,7 +61,8 @@ struct TChannel {
 std::mutex Lock;
 std::string CallLog;
 std::uint8_t InitializeResult = FAKE_INITIALIZE_RESULT;
-bool NullHandles = false;
+bool NullVoices = false;
+bool NullChannels = false;
 #ifndef FAKE_PHONE_SAMPLES
 #define FAKE_PHONE_SAMPLES 0
 #endif
@@ -209,7 +210,7 @@ FAKE_EXPORT void* kelvoraCreateVoiceW(const char16_t* name) {
     std::lock_guard<std::mutex> guard(Lock);
     std::u16string voiceName = name ? name : u"(null)";
     Record("kelvoraCreateVoiceW " + Narrow(voiceName));
-    if (NullHandles)
+    if (NullVoices)
         return nullptr;
     void* handle = NewHandle();
     Voices[reinterpret_cast<std::uintptr_t>(handle)] = std::make_unique<TVoice>(TVoice{voiceName});
@@ -220,7 +221,7 @@ FAKE_EXPORT void* kelvoraCreateChannel(void* voice, std::uint32_t samplingRate,
                                        std::uint32_t reserved) {
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraCreateChannel " + std::to_string(samplingRate) + " " + std::to_string(reserved));
-    if (!Find(Voices, voice, "kelvoraCreateChannel") || NullHandles)
+    if (!Find(Voices, voice, "kelvoraCreateChannel") || NullChannels)
         return nullptr;
     auto channel = std::make_unique<TChannel>();
 #ifdef FAKE_FAST
@@ -332,10 +333,11 @@ FAKE_EXPORT void fakeSetInitializeResult(std::uint8_t result) {
     InitializeResult = result;
 }
 
-// Makes kelvoraCreateVoiceW and kelvoraCreateChannel return null.
-FAKE_EXPORT void fakeSetNullHandles(std::uint8_t null) {
+// Makes kelvoraCreateVoiceW (bit 1) and kelvoraCreateChannel (bit 2) return null.
+FAKE_EXPORT void fakeSetNullHandles(std::uint8_t which) {
     std::lock_guard<std::mutex> guard(Lock);
-    NullHandles = null != 0;
+    NullVoices = (which & 1) != 0;
+    NullChannels = (which & 2) != 0;
 }
 
 // Every letter phone gets this many samples; 0 restores the rate- and tempo-based length.

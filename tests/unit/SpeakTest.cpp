@@ -257,11 +257,22 @@ TEST_F(Speaking, WithoutALibraryReportsUninitializedAndStaysUncounted) {
 
 TEST_F(Speaking, WithoutAVoiceOrChannelFailsWithoutDrivingTheLibrary) {
     ASSERT_TRUE(StartEngine());
-    Export<void (*)(std::uint8_t)>("fakeSetNullHandles")(1);
+    auto nullHandles = Export<void (*)(std::uint8_t)>("fakeSetNullHandles");
+    nullHandles(3);
     EXPECT_EQ(Say({Speak(u"a")}), E_FAIL);
     EXPECT_TRUE(Site.Events.empty());
     EXPECT_EQ(Calls().back(), "kelvoraCreateVoiceW Anna");
     EXPECT_EQ(ActiveSpeakCount, 0);
+
+    // A voice without a channel gets its channel at the next Speak.
+    nullHandles(2);
+    EXPECT_EQ(Say({Speak(u"a")}), E_FAIL);
+    nullHandles(0);
+    ASSERT_EQ(Say({Speak(u"a")}), S_OK);
+    std::vector<std::string> calls = Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "kelvoraCreateVoiceW Anna"), 2);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "kelvoraCreateChannel 16000 0"), 2);
+    EXPECT_EQ(Site.EventsOf(SPEI_VISEME).size(), 1u);
 }
 
 TEST_F(Speaking, ANullSiteIsRefused) {
