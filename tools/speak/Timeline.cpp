@@ -63,11 +63,18 @@ std::uint32_t VisemeDuration(const TSpokenEvent& e) {
     return static_cast<std::uint32_t>(e.WParam >> 16 & 0xFFFF);
 }
 
-std::string Format(const char* format, double a, const std::string& b = {}, long long c = 0,
-                   long long d = 0) {
-    char line[512];
-    std::snprintf(line, sizeof line, format, a, b.c_str(), c, d);
-    return line;
+// A number with a fixed count of decimals.
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// The time column of the text timeline: right-aligned whole milliseconds.
+std::string TimeColumn(double milliseconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%8.0f ms  ", milliseconds);
+    return text;
 }
 
 } // namespace
@@ -79,16 +86,16 @@ std::string TimelineText(const std::vector<TSpokenEvent>& events, const std::u16
         const double ms = Milliseconds(e.AudioOffset, samplingRate);
         switch (e.Id) {
         case SPEI_WORD_BOUNDARY:
-            out += Format("%8.0f ms  word      \"%s\" (at %lld, %lld long)\n", ms,
-                          MarkedWords(e, source), e.LParam, static_cast<long long>(e.WParam));
+            out += TimeColumn(ms) + "word      \"" + MarkedWords(e, source) + "\" (at " +
+                   std::to_string(e.LParam) + ", " + std::to_string(e.WParam) + " long)\n";
             break;
         case SPEI_TTS_BOOKMARK:
-            out += Format("%8.0f ms  bookmark  \"%s\" (%lld)\n", ms, Utf8FromUtf16(e.Name),
-                          static_cast<std::int64_t>(e.WParam));
+            out += TimeColumn(ms) + "bookmark  \"" + Utf8FromUtf16(e.Name) + "\" (" +
+                   std::to_string(static_cast<std::int64_t>(e.WParam)) + ")\n";
             break;
         case SPEI_VISEME:
-            out += Format("%8.0f ms  viseme    %s%lld (%lld ms)\n", ms, "", e.LParam & 0xFFFF,
-                          VisemeDuration(e));
+            out += TimeColumn(ms) + "viseme    " + std::to_string(e.LParam & 0xFFFF) + " (" +
+                   std::to_string(VisemeDuration(e)) + " ms)\n";
             break;
         default:
             break;
@@ -101,7 +108,7 @@ std::string TimelineJson(const std::vector<TSpokenEvent>& events, const std::u16
                          std::uint32_t samplingRate) {
     std::string out;
     for (const TSpokenEvent& e : events) {
-        const std::string ms = Format("%.1f", Milliseconds(e.AudioOffset, samplingRate));
+        const std::string ms = Fixed(Milliseconds(e.AudioOffset, samplingRate), 1);
         switch (e.Id) {
         case SPEI_WORD_BOUNDARY:
             out += "{\"ms\":" + ms +
@@ -147,13 +154,13 @@ std::string TimelineSvg(const std::vector<std::int16_t>& audio,
             low = std::min<int>(low, audio[i]);
             high = std::max<int>(high, audio[i]);
         }
-        out += Format("M%.1f ", column + 10.0) + std::to_string(middle - high * scale / 32768) +
+        out += "M" + Fixed(column + 10.0, 1) + " " + std::to_string(middle - high * scale / 32768) +
                " V" + std::to_string(middle - low * scale / 32768) + " ";
     }
     out += "\"/>\n";
     for (const TSpokenEvent& e : events) {
         const double at = x(e.AudioOffset / 2.0);
-        const std::string position = Format("%.1f", at);
+        const std::string position = Fixed(at, 1);
         if (e.Id == SPEI_WORD_BOUNDARY) {
             out += "<line x1=\"" + position + "\" y1=\"40\" x2=\"" + position +
                    "\" y2=\"330\" stroke=\"#2a7\"/>\n<text x=\"" + position +
@@ -171,9 +178,8 @@ std::string TimelineSvg(const std::vector<std::int16_t>& audio,
         }
     }
     const double seconds = samplingRate ? audio.size() / static_cast<double>(samplingRate) : 0.0;
-    out +=
-        Format("<text x=\"%.0f\" y=\"16\" text-anchor=\"end\" fill=\"#555\">", width - 10.0) +
-        Format("%.2f s; green: word boundaries, red: bookmarks, grey: visemes</text>\n", seconds) +
-        "</svg>\n";
+    out += "<text x=\"" + std::to_string(width - 10) +
+           "\" y=\"16\" text-anchor=\"end\" fill=\"#555\">" + Fixed(seconds, 2) +
+           " s; green: word boundaries, red: bookmarks, grey: visemes</text>\n" + "</svg>\n";
     return out;
 }
