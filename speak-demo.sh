@@ -23,6 +23,7 @@ mkdir -p "$out"
 windows() { local path=$1; echo "Z:${path//\//\\}"; }
 source cmake/wine-env "$build"
 cmake/wine-prefix start "$build"
+trap 'cmake/wine-prefix stop "$build"' EXIT
 wine_tool() { local tool=$1; shift; "$KELVORA_WINE64" "$build/bin/$tool.exe" "$@"; }
 
 echo "== installing the demo voice in the Wine prefix"
