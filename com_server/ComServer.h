@@ -66,8 +66,6 @@ public:
                                              void** ppvObject) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override;
 
-    const TComClassSettings& Settings() const { return FSettings; }
-
     // Writes or deletes the class's registry entries; throws TRegistryError when one cannot
     // be written. Deletions that fail are ignored.
     void UpdateRegistry(bool registering) const;

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <set>
 
 namespace Platform {
 
@@ -45,7 +44,6 @@ struct TKey {
 struct TRegistry {
     std::mutex Lock;
     std::map<std::pair<TRegistryRoot, std::u16string>, TKey> Keys;
-    std::set<TRegistryRoot> Refused;
     std::map<TRegistryRoot, int> AllowedWrites; // writes left before the root refuses
 };
 
@@ -181,7 +179,7 @@ bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16str
                         TRegistryType type, const void* data, std::size_t byteCount) {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
-    if (registry.Refused.count(root) || key.empty())
+    if (key.empty())
         return false;
     if (auto allowed = registry.AllowedWrites.find(root); allowed != registry.AllowedWrites.end()) {
         if (allowed->second == 0)
@@ -220,8 +218,6 @@ std::vector<std::u16string> RegistrySubkeys(TRegistryRoot root, std::u16string_v
 bool DeleteRegistryKey(TRegistryRoot root, std::u16string_view key) {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
-    if (registry.Refused.count(root))
-        return false;
     const std::u16string path = Folded(key);
     auto found = registry.Keys.find({root, path});
     if (found == registry.Keys.end())
@@ -386,38 +382,13 @@ void ResetRegistry() {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
     registry.Keys.clear();
-    registry.Refused.clear();
     registry.AllowedWrites.clear();
-}
-
-void RefuseRegistryWrites(Platform::TRegistryRoot root, bool refuse) {
-    TRegistry& registry = Registry();
-    std::lock_guard<std::mutex> guard(registry.Lock);
-    if (refuse)
-        registry.Refused.insert(root);
-    else
-        registry.Refused.erase(root);
 }
 
 void RefuseRegistryWritesAfter(Platform::TRegistryRoot root, int allowed) {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
     registry.AllowedWrites[root] = allowed;
-}
-
-std::vector<TRegistryEntry> RegistryContents(Platform::TRegistryRoot root) {
-    TRegistry& registry = Registry();
-    std::lock_guard<std::mutex> guard(registry.Lock);
-    std::vector<TRegistryEntry> entries;
-    for (const auto& [path, key] : registry.Keys) {
-        if (path.first != root)
-            continue;
-        if (key.Values.empty())
-            entries.push_back({key.Name, {}, Platform::RegistryString, {}, true});
-        for (const auto& [folded, value] : key.Values)
-            entries.push_back({key.Name, value.Name, value.Type, value.Data, false});
-    }
-    return entries;
 }
 
 void FailTaskMemAllocs(int count) {

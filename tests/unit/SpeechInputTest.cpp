@@ -79,7 +79,7 @@ TEST(SpeechInput, BadMarkupNamesItsPosition) {
             EXPECT_STREQ(error.what(), c.Message);
         }
     }
-    EXPECT_EQ(TSpeechInput::FromText(u"ab\ncd").Where(4), "line 2, column 2");
+    EXPECT_EQ(TSpeechInput::Where(u"ab\ncd", 4), "line 2, column 2");
 }
 
 TEST(WavFile, IsA16BitMonoPcmRiffFile) {

@@ -20,11 +20,10 @@ std::u16string Read(const std::u16string& key, const char16_t* name) {
     return value;
 }
 
+// A token of this engine; tokens of other engines are none of its business.
 std::optional<TVoiceToken> ReadToken(const std::u16string& key) {
     const std::u16string path = TokenPath(key);
-    std::u16string clsid;
-    if (Platform::ReadRegistryString(Machine, path, u"CLSID", clsid) !=
-        Platform::TReadResult::Found)
+    if (Read(path, u"CLSID") != EngineClsid)
         return std::nullopt;
     TVoiceToken token;
     token.Key = key;
@@ -60,8 +59,7 @@ std::optional<TVoiceToken> FindVoiceToken(const std::u16string& name) {
 std::vector<TVoiceToken> ListVoiceTokens() {
     std::vector<TVoiceToken> tokens;
     for (const std::u16string& key : Platform::RegistrySubkeys(Machine, VoiceTokensKey))
-        if (std::optional<TVoiceToken> token = ReadToken(key);
-            token && Read(TokenPath(key), u"CLSID") == EngineClsid)
+        if (std::optional<TVoiceToken> token = ReadToken(key))
             tokens.push_back(*token);
     return tokens;
 }

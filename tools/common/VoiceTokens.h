@@ -23,7 +23,7 @@ struct TVoiceToken {
 // letters and digits as "_".
 std::u16string TokenKeyFor(const std::u16string& voiceName);
 
-// A token by its key name, or else by its Attributes\Name.
+// A token of this engine by its key name, or else by its Attributes\Name.
 std::optional<TVoiceToken> FindVoiceToken(const std::u16string& name);
 
 // The tokens that name this engine.

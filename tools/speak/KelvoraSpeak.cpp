@@ -215,8 +215,8 @@ int main(int argc, char** argv) {
     try {
         input = options.Xml ? TSpeechInput::FromMarkup(text) : TSpeechInput::FromText(text);
     } catch (const TMarkupError& error) {
-        Fail(ExitBadInput, "bad markup at " + TSpeechInput::FromText(text).Where(error.Position) +
-                               ": " + error.what());
+        Fail(ExitBadInput,
+             "bad markup at " + TSpeechInput::Where(text, error.Position) + ": " + error.what());
     }
 
     TValueToken::TValues values;

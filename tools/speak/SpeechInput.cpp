@@ -266,10 +266,10 @@ TSpeechInput TSpeechInput::FromMarkup(std::u16string text) {
     return input;
 }
 
-std::string TSpeechInput::Where(std::size_t position) const {
+std::string TSpeechInput::Where(const std::u16string& text, std::size_t position) {
     std::size_t line = 1, column = 1;
-    for (std::size_t i = 0; i < position && i < FSource.size(); ++i) {
-        if (FSource[i] == u'\n') {
+    for (std::size_t i = 0; i < position && i < text.size(); ++i) {
+        if (text[i] == u'\n') {
             ++line;
             column = 1;
         } else {

@@ -32,8 +32,8 @@ public:
     const SPVTEXTFRAG* First() const { return FFragments.empty() ? nullptr : &FFragments.front(); }
     const std::u16string& Source() const { return FSource; }
 
-    // "line L, column C" of a position in the source.
-    std::string Where(std::size_t position) const;
+    // "line L, column C" of a position in a text.
+    static std::string Where(const std::u16string& text, std::size_t position);
 
 private:
     TSpeechInput() = default;
