@@ -69,10 +69,12 @@ constexpr unsigned MessageBoxSetForeground = 0x10000;
 // platform's result.
 int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style);
 
-// Every message box is also reported here first, for diagnostics and tests; null stops it.
-using TMessageBoxObserver = void (*)(std::u16string_view text, std::u16string_view caption,
-                                     unsigned style);
-void ObserveMessageBoxes(TMessageBoxObserver observer);
+// While a handler is set, every message box goes to it instead of the user, and
+// ShowMessageBox returns 1 (OK) at once: tests see the boxes without anyone closing them.
+// Null brings the real boxes back.
+using TMessageBoxHandler = void (*)(std::u16string_view text, std::u16string_view caption,
+                                    unsigned style);
+void HandleMessageBoxes(TMessageBoxHandler handler);
 
 // Converts 8-bit text of the system's ANSI code page to UTF-16 into `out`, without
 // allocating. Returns the number of code units written, 0 when it does not fit.

@@ -7,16 +7,20 @@
 namespace Platform {
 
 namespace {
-std::atomic<TMessageBoxObserver> MessageBoxObserver{nullptr};
+std::atomic<TMessageBoxHandler> MessageBoxHandler{nullptr};
 } // namespace
 
-void ObserveMessageBoxes(TMessageBoxObserver observer) {
-    MessageBoxObserver = observer;
+void HandleMessageBoxes(TMessageBoxHandler handler) {
+    MessageBoxHandler = handler;
 }
 
-void ReportMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style) {
-    if (TMessageBoxObserver observer = MessageBoxObserver.load())
-        observer(text, caption, style);
+bool PassToMessageBoxHandler(std::u16string_view text, std::u16string_view caption,
+                             unsigned style) {
+    TMessageBoxHandler handler = MessageBoxHandler.load();
+    if (!handler)
+        return false;
+    handler(text, caption, style);
+    return true;
 }
 
 std::u16string RegistryStringFromBytes(const std::uint8_t* data, std::size_t byteCount) {

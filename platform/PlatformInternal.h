@@ -8,8 +8,8 @@
 
 namespace Platform {
 
-// Passes a message box to the observer set with ObserveMessageBoxes.
-void ReportMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style);
+// Passes a message box to the handler set with HandleMessageBoxes; false when none is set.
+bool PassToMessageBoxHandler(std::u16string_view text, std::u16string_view caption, unsigned style);
 
 // The text of REG_SZ data: little-endian UTF-16 up to the first NUL; an odd last byte and
 // a missing terminator are tolerated.

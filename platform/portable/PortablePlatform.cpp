@@ -266,7 +266,8 @@ void PinModuleContaining(const void* codeAddress) {
 }
 
 int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style) {
-    ReportMessageBox(text, caption, style);
+    if (PassToMessageBoxHandler(text, caption, style))
+        return 1;
     std::fprintf(stderr, "%s: %s\n", Utf8FromUtf16(caption).c_str(), Utf8FromUtf16(text).c_str());
     return 1;
 }

@@ -146,7 +146,8 @@ void PinModuleContaining(const void* codeAddress) {
 }
 
 int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style) {
-    ReportMessageBox(text, caption, style);
+    if (PassToMessageBoxHandler(text, caption, style))
+        return IDOK;
     const std::u16string message(text), title(caption);
     return MessageBoxW(nullptr, Wide(message), Wide(title), style);
 }

@@ -40,7 +40,7 @@ TEST(ClassFactory, ShowsACreationFailureAndReportsItAsUnexpected) {
     ComServer = &server;
     auto* factory = new TComClassFactory(
         {{0x1, 0x2, 0x3, {4}}, u"Failing", u"Failing class", u"Both", FailingCreate});
-    Platform::ObserveMessageBoxes(
+    Platform::HandleMessageBoxes(
         [](std::u16string_view text, std::u16string_view caption, unsigned style) {
             ShownBoxes().push_back({std::u16string(text), std::u16string(caption), style});
         });
@@ -65,7 +65,7 @@ TEST(ClassFactory, ShowsACreationFailureAndReportsItAsUnexpected) {
         EXPECT_EQ(ShownBoxes()[0].Caption, u"ZEZ Error");
         EXPECT_EQ(ShownBoxes()[0].Style, 0x10010u); // MB_OK | MB_ICONSTOP | MB_SETFOREGROUND
     }
-    Platform::ObserveMessageBoxes(nullptr);
+    Platform::HandleMessageBoxes(nullptr);
     ComServer = nullptr;
 }
 

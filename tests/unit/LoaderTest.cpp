@@ -29,14 +29,14 @@ protected:
         RemoveInstallPath();
         Platform::SetLibrarySearchDirectory(u"");
         MessageBoxes().clear();
-        Platform::ObserveMessageBoxes([](std::u16string_view text, std::u16string_view, unsigned) {
+        Platform::HandleMessageBoxes([](std::u16string_view text, std::u16string_view, unsigned) {
             MessageBoxes().emplace_back(text);
         });
     }
     void TearDown() override {
         ResetResidency();
         RemoveInstallPath();
-        Platform::ObserveMessageBoxes(nullptr);
+        Platform::HandleMessageBoxes(nullptr);
     }
 };
 
