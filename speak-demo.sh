@@ -24,7 +24,7 @@ windows() { local path=$1; echo "Z:${path//\//\\}"; }
 source cmake/wine-env "$build"
 cmake/wine-prefix start "$build"
 trap 'cmake/wine-prefix stop "$build"' EXIT
-wine_tool() { local tool=$1; shift; "$KELVORA_WINE64" "$build/bin/$tool.exe" "$@"; }
+wine_tool() { local tool=$1; shift; kelvora_wine "$build/bin/$tool.exe" "$@"; }
 
 echo "== installing the demo voice in the Wine prefix"
 wine_tool kelvora-voice set-library "$(windows "$build/demo")"
