@@ -51,6 +51,8 @@ expect_exit 67 run kelvora-speak --voice "Nobody" "Hallo"
 expect_exit 65 run kelvora-speak --xml --out "$(native "$work/x.wav")" 'Een <rate absspeed="3">twee'
 grep -q 'line 1, column 5' "$work/err" || fail "the markup error names no position: $(cat "$work/err")"
 expect_exit 64 run kelvora-speak --no-such-option
+expect_exit 64 run kelvora-speak --format-rate 22k "Hallo"
+expect_exit 64 run kelvora-speak --format-rate 4294967296 "Hallo"
 expect_exit 0 run kelvora-voice remove "Test Stem"
 expect_exit 67 run kelvora-speak --voice "Test Stem" "Hallo"
 [ "$mode" = windows ] && "$KELVORA_WINE64" reg delete 'HKLM\Software\Kelvora\TTS' /f >/dev/null 2>&1

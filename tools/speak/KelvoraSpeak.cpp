@@ -15,7 +15,9 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -111,7 +113,13 @@ TOptions ParseOptions(int argc, char** argv) {
         } else if (argument == "--rate") {
             options.Rate = value(i);
         } else if (argument == "--format-rate") {
-            options.FormatRate = static_cast<unsigned>(std::strtoul(value(i).c_str(), nullptr, 10));
+            const std::string rate = value(i);
+            const unsigned long long hertz = std::strtoull(rate.c_str(), nullptr, 10);
+            // strtoull saturates, so an overlong number is out of range too.
+            if (rate.find_first_not_of("0123456789") != std::string::npos || hertz == 0 ||
+                hertz > UINT32_MAX)
+                Fail(ExitUsage, "--format-rate must be a whole number of Hz from 1 to 4294967295");
+            options.FormatRate = static_cast<unsigned>(hertz);
         } else if (argument == "--out") {
             options.Out = value(i);
         } else if (argument == "--json") {
