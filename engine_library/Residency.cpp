@@ -72,6 +72,13 @@ void EndEngineUse() {
     IdleCountdown = IdleTicks;
 }
 
+void DeleteEngineChannel(TEngineHandles& handles) {
+    std::lock_guard<std::recursive_mutex> guard(EngineLock());
+    if (EngineLoaded && handles.LoadNumber == EngineLoadNumber && handles.ChannelObject)
+        KelvoraAPI.kelvoraDeleteChannel(handles.ChannelObject);
+    handles.ChannelObject = nullptr;
+}
+
 void ReleaseEngineHandles(const TEngineHandles& handles) {
     std::lock_guard<std::recursive_mutex> guard(EngineLock());
     if (!EngineLoaded || handles.LoadNumber != EngineLoadNumber)

@@ -22,11 +22,13 @@ extern std::uint32_t EngineLoadNumber; // raised each time the library becomes r
 
 constexpr std::int32_t IdleTicks = 300;
 
-// The library handles of one engine object, and the EngineLoadNumber of the library instance
-// they belong to. Handles of an earlier instance are never used nor deleted.
+// The library handles of one engine object, the sampling rate its channel was made at, and
+// the EngineLoadNumber of the library instance they belong to. Handles of an earlier instance
+// are never used nor deleted.
 struct TEngineHandles {
     KelvoraVoice VoiceObject = nullptr;
     KelvoraChannel ChannelObject = nullptr;
+    std::uint32_t ChannelRate = 0;
     std::uint32_t LoadNumber = 0;
 };
 
@@ -37,6 +39,10 @@ bool BeginEngineUse(TEngineHandles& handles);
 
 // The last step of every Speak: uncounts the call and starts the countdown.
 void EndEngineUse();
+
+// Deletes the channel alone, so that a new one can be made from the same voice; the handle is
+// forgotten either way.
+void DeleteEngineChannel(TEngineHandles& handles);
 
 // The engine object's teardown: deletes its channel, then its voice, when they belong to the
 // library instance that is loaded now.

@@ -317,17 +317,24 @@ HRESULT STDMETHODCALLTYPE TKelvoraSAPI5Engine::Speak(DWORD, REFGUID, const WAVEF
         if (!use.Usable())
             return SPERR_UNINITIALIZED;
         const TKelvoraAPI& api = KelvoraAPI;
+        const std::uint32_t rate = SamplingRate;
         if (!Library.VoiceObject)
             Library.VoiceObject = api.kelvoraCreateVoiceW(VoiceName.c_str());
-        if (Library.VoiceObject && !Library.ChannelObject)
-            Library.ChannelObject = api.kelvoraCreateChannel(Library.VoiceObject, SamplingRate, 0);
+        // The audio must be at the rate the host was last told: a channel made at another
+        // rate is replaced, from the same voice.
+        if (Library.ChannelObject && Library.ChannelRate != rate)
+            DeleteEngineChannel(Library);
+        if (Library.VoiceObject && !Library.ChannelObject) {
+            Library.ChannelObject = api.kelvoraCreateChannel(Library.VoiceObject, rate, 0);
+            Library.ChannelRate = rate;
+        }
         if (!Library.VoiceObject || !Library.ChannelObject)
             return E_FAIL;
         KelvoraChannel channel = Library.ChannelObject;
 
-        LONG rate = 0;
-        pOutputSite->GetRate(&rate);
-        api.kelvoraSetTempo(channel, rate);
+        LONG tempo = 0;
+        pOutputSite->GetRate(&tempo);
+        api.kelvoraSetTempo(channel, tempo);
         USHORT volume = 0;
         pOutputSite->GetVolume(&volume);
         api.kelvoraSetVolume(channel, volume);

@@ -57,7 +57,7 @@ private:
     friend struct TKelvoraSAPI5EngineProbe; // tests look at the private fields through it
     TKelvoraSAPI5Engine() = default;
 
-    TEngineHandles Library; // VoiceObject, ChannelObject and the load they belong to
+    TEngineHandles Library; // VoiceObject, ChannelObject, its rate and the load they belong to
     std::u16string VoiceName;
     std::uint32_t SamplingRate = 0;
 };

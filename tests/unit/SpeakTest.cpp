@@ -247,6 +247,68 @@ TEST_F(Speaking, MakesANewVoiceAndChannelAfterAnIdleUnload) {
     EXPECT_EQ(Site.EventsOf(SPEI_VISEME).size(), 2u);
 }
 
+// What happens between a Speak at 22050 Hz and the next one.
+struct TRateChangeCase {
+    const char* Name;
+    std::uint32_t RequestedRate; // asked of GetOutputFormat; 0: not asked
+    const char16_t* RebindRate;  // a second token's "SamplingRate"; null: no second token
+    const char16_t* RebindName;
+    std::vector<std::string> Calls;
+};
+
+TEST_F(Speaking, ReplacesAChannelMadeAtAnotherRateAndKeepsTheVoice) {
+    const std::vector<std::string> speakB = {"kelvoraSetTempo 0", "kelvoraSetVolume 100",
+                                             "kelvoraSetInputTextW b "};
+    auto then = [&](std::vector<std::string> first) {
+        first.insert(first.end(), speakB.begin(), speakB.end());
+        return first;
+    };
+    const std::vector<std::string> newChannel = {"kelvoraDeleteChannel",
+                                                 "kelvoraCreateChannel 16000 0"};
+    const TRateChangeCase cases[] = {
+        {"agreed 16000 Hz", 16000, nullptr, nullptr, then(newChannel)},
+        {"agreed 3999 Hz", 3999, nullptr, nullptr, speakB},
+        {"agreed the same rate", 22050, nullptr, nullptr, speakB},
+        {"token of 16000 Hz", 0, u"16000", u"Bart", then(newChannel)},
+        {"token of another name", 0, u"22050", u"Bart", speakB},
+    };
+    for (const TRateChangeCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetResidency();
+        Engine = NewEngine(&Object);
+        Bind(u"22050");
+        Site = TFakeSite{};
+        Site.Volume = 100;
+        ASSERT_EQ(Say({Speak(u"a")}), S_OK);
+        Export<void (*)()>("fakeClearCallLog")();
+        if (c.RequestedRate) {
+            WAVEFORMATEX target{WAVE_FORMAT_PCM, 1, c.RequestedRate, 2 * c.RequestedRate, 2, 16, 0};
+            GUID formatId{};
+            WAVEFORMATEX* agreed = nullptr;
+            ASSERT_EQ(Engine->GetOutputFormat(&SPDFID_WaveFormatEx, &target, &formatId, &agreed),
+                      S_OK);
+            Platform::TaskMemFree(agreed);
+            EXPECT_TRUE(Calls().empty()) << "GetOutputFormat only records the rate";
+        }
+        if (c.RebindRate) {
+            Tokens.emplace_back(
+                TFakeToken::TValues{{u"", c.RebindName}, {u"SamplingRate", c.RebindRate}},
+                TFakeToken::TFailures{});
+            Query<ISpObjectWithToken>(Engine.Get(), IID_ISpObjectWithToken)
+                ->SetObjectToken(&Tokens.back());
+        }
+        Site = TFakeSite{};
+        Site.Volume = 100;
+        ASSERT_EQ(Say({Speak(u"b")}), S_OK);
+        EXPECT_EQ(Calls(), c.Calls);
+        // The phone of "b" lasts 10 ms at the rate the host was told.
+        EXPECT_EQ(Describe(Site.EventsOf(SPEI_VISEME)),
+                  std::vector<std::string>{"viseme 21 10ms @0"});
+        const std::uint32_t rate = TKelvoraSAPI5EngineProbe::SamplingRate(*Object);
+        EXPECT_EQ(Site.Audio.size(), 2 * (rate / 100)) << "10 ms at " << rate << " Hz";
+    }
+}
+
 TEST_F(Speaking, WithoutALibraryReportsUninitializedAndStaysUncounted) {
     RemoveInstallPath();
     EXPECT_EQ(Say({Speak(u"a"), Bookmark(u"1")}), SPERR_UNINITIALIZED);
