@@ -53,6 +53,8 @@ grep -q 'line 1, column 5' "$work/err" || fail "the markup error names no positi
 expect_exit 64 run kelvora-speak --no-such-option
 expect_exit 64 run kelvora-speak --format-rate 22k "Hallo"
 expect_exit 64 run kelvora-speak --format-rate 4294967296 "Hallo"
+expect_exit 64 run kelvora-speak --sapi --server "$(native "$work/none.dll")" "Hallo"
+[ "$mode" = host ] && expect_exit 64 run kelvora-speak --sapi "Hallo"
 expect_exit 0 run kelvora-voice remove "Test Stem"
 expect_exit 67 run kelvora-speak --voice "Test Stem" "Hallo"
 [ "$mode" = windows ] && "$KELVORA_WINE64" reg delete 'HKLM\Software\Kelvora\TTS' /f >/dev/null 2>&1

@@ -1,10 +1,12 @@
 // kelvora-speak: speaks a text through the engine the way SAPI does, and shows what came out.
 // It loads the server module, makes an engine through DllGetClassObject and CreateInstance,
 // binds a voice token, agrees the format, calls Speak with its own site, writes the audio as
-// a WAV file and prints the event timeline.
+// a WAV file and prints the event timeline. With --sapi (Windows) the system's SAPI runtime
+// drives the engine instead, as it does for every application.
 #include "Engine.h"
 #include "KElvoraAPI.h"
 #include "Platform.h"
+#include "SapiSpeaker.h"
 #include "SpeakSite.h"
 #include "SpeechInput.h"
 #include "TextCodec.h"
@@ -60,6 +62,9 @@ const char Usage[] =
     "  --json             print the timeline as JSON lines\n"
     "  --svg FILE         draw the waveform and the events into FILE\n"
     "  --server FILE      the server module (KelvoraSAPI5 beside this program)\n"
+    "  --sapi             speak through the system's SAPI runtime (Windows), as applications\n"
+    "                     do: --voice from SAPI's voice category (else SAPI's default voice),\n"
+    "                     the WAV at --format-rate or the voice's rate; Ctrl-C ends the tool\n"
     "  -h, --help         this text\n"
     "\n"
     "Exit codes: 0 spoken, 64 bad usage, 65 bad markup, 66 no input, 67 no such voice,\n"
@@ -83,6 +88,7 @@ struct TOptions {
     bool Json = false;
     std::optional<std::string> Svg;
     std::optional<std::string> Server;
+    bool Sapi = false;
 };
 
 [[noreturn]] void Fail(int code, const std::string& message) {
@@ -128,6 +134,8 @@ TOptions ParseOptions(int argc, char** argv) {
             options.Svg = value(i);
         } else if (argument == "--server") {
             options.Server = value(i);
+        } else if (argument == "--sapi") {
+            options.Sapi = true;
         } else if (argument.size() > 1 && argument[0] == '-') {
             Fail(ExitUsage, "unknown option " + argument + "\n" + Usage);
         } else if (!options.Text) {
@@ -138,6 +146,9 @@ TOptions ParseOptions(int argc, char** argv) {
     }
     if (options.Text && options.File)
         Fail(ExitUsage, "give either TEXT or --file, not both");
+    if (options.Sapi && (options.Server || options.VoiceName != "Demo" || options.Rate != "22050"))
+        Fail(ExitUsage, "--server, --voice-name and --rate have no meaning with --sapi: SAPI "
+                        "finds the engine and the voice in the registry");
     return options;
 }
 
@@ -177,6 +188,7 @@ std::string HresultInWords(HRESULT result) {
         {E_POINTER, "a pointer is null (E_POINTER)"},
         {E_UNEXPECTED, "unexpected failure (E_UNEXPECTED)"},
         {E_NOINTERFACE, "no such interface (E_NOINTERFACE)"},
+        {E_NOTIMPL, "not implemented (E_NOTIMPL)"},
         {CLASS_E_CLASSNOTAVAILABLE, "the class is not served here (CLASS_E_CLASSNOTAVAILABLE)"},
         {SPERR_UNINITIALIZED,
          "the speech engine library could not be started (SPERR_UNINITIALIZED)"},
@@ -213,11 +225,71 @@ template <class TInterface> TInterface* Ask(IUnknown* object, REFIID iid) {
                                                             : nullptr;
 }
 
+// The WAV file, the drawing and the timeline of one Speak, and a line of what was written.
+void WriteResults(const TOptions& options, const std::vector<std::int16_t>& audio,
+                  const std::vector<TSpokenEvent>& events, const std::u16string& source,
+                  std::uint32_t samplingRate, bool interrupted) {
+    if (!WriteWavFile(options.Out, audio, samplingRate))
+        Fail(ExitCannotWrite, "cannot write " + options.Out);
+    if (options.Svg) {
+        std::ofstream svg(*options.Svg, std::ios::binary);
+        svg << TimelineSvg(audio, events, source, samplingRate);
+        if (!svg)
+            Fail(ExitCannotWrite, "cannot write " + *options.Svg);
+    }
+    std::cout << (options.Json ? TimelineJson(events, source, samplingRate)
+                               : TimelineText(events, source, samplingRate));
+    std::cerr << "kelvora-speak: " << audio.size() * 1000 / (samplingRate ? samplingRate : 1)
+              << " ms of audio at " << samplingRate << " Hz written to " << options.Out
+              << (interrupted ? " (interrupted)" : "") << "\n";
+}
+
+#ifdef _WIN32
+// The text spoken by the system's SAPI runtime: ISpVoice, the voice from SAPI's voice
+// category, the audio from an output stream of ours. SAPI reports positions in the text as
+// given, markup included.
+int SpeakWithSapi(const TOptions& options, const std::u16string& text) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    TSapiSpeech speech;
+    try {
+        std::optional<std::u16string> voice;
+        if (options.Voice)
+            voice = Utf16FromUtf8(*options.Voice);
+        speech = SpeakThroughSapi(text, options.Xml, voice, options.FormatRate);
+    } catch (const TSapiFailure& failure) {
+        if (failure.VoiceMissing)
+            Fail(ExitNoVoice, "no voice \"" + options.Voice.value_or("") +
+                                  "\" in SAPI's voice category (kelvora-voice list shows the "
+                                  "voices of this engine)");
+        Fail(ExitSpeakFailed, std::string(failure.what()) + ": " +
+                                  HresultInWords(static_cast<HRESULT>(failure.Result)));
+    }
+    std::vector<TSpokenEvent> events;
+    for (const TSapiEvent& e : speech.Events)
+        events.push_back({e.Id, e.AudioOffset, static_cast<WPARAM>(e.WParam),
+                          static_cast<LPARAM>(e.LParam), e.Name});
+    if (!speech.NoEventsReason.empty())
+        std::cerr << "kelvora-speak: the SAPI runtime delivered no events ("
+                  << speech.NoEventsReason
+                  << "); the timeline is empty and the drawing shows the waveform alone\n";
+    WriteResults(options, speech.Audio, events, text, speech.SamplingRate, false);
+    CoUninitialize();
+    return ExitOk;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
     const TOptions options = ParseOptions(argc, argv);
     const std::u16string text = Utf16FromUtf8(ReadInput(options));
+    if (options.Sapi) {
+#ifdef _WIN32
+        return SpeakWithSapi(options, text);
+#else
+        Fail(ExitUsage, "--sapi speaks through Windows' SAPI runtime, which this build has not");
+#endif
+    }
 
     std::optional<TSpeechInput> input;
     try {
@@ -289,18 +361,7 @@ int main(int argc, char** argv) {
     if (FAILED(result))
         Fail(ExitSpeakFailed, "Speak failed: " + HresultInWords(result));
 
-    if (!WriteWavFile(options.Out, site.Audio, samplingRate))
-        Fail(ExitCannotWrite, "cannot write " + options.Out);
-    if (options.Svg) {
-        std::ofstream svg(*options.Svg, std::ios::binary);
-        svg << TimelineSvg(site.Audio, site.Events, input->Source(), samplingRate);
-        if (!svg)
-            Fail(ExitCannotWrite, "cannot write " + *options.Svg);
-    }
-    std::cout << (options.Json ? TimelineJson(site.Events, input->Source(), samplingRate)
-                               : TimelineText(site.Events, input->Source(), samplingRate));
-    std::cerr << "kelvora-speak: " << site.Audio.size() * 1000 / (samplingRate ? samplingRate : 1)
-              << " ms of audio at " << samplingRate << " Hz written to " << options.Out
-              << (Interrupted ? " (interrupted)" : "") << "\n";
+    WriteResults(options, site.Audio, site.Events, input->Source(), samplingRate,
+                 Interrupted.load());
     return ExitOk;
 }
