@@ -4,6 +4,7 @@
 // phones per second through Speak, through a bare loop of kelvoraGetPhone + Write, and with two
 // engine objects speaking at once on two threads; then the ratios.
 #include "EngineObjects.h"
+#include "EngineSiteBase.h"
 #include "FakeEngineLibrary.h"
 #include "FakeToken.h"
 #include "FragmentTranslation.h"
@@ -23,23 +24,15 @@ namespace {
 constexpr std::size_t AudioRing = 1 << 20;
 constexpr std::size_t EventRing = 4096;
 
-class TBenchSite : public ISpTTSEngineSite {
+class TBenchSite : public TEngineSiteBase {
 public:
     TBenchSite() : FAudio(AudioRing), FEvents(EventRing) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE AddEvents(const SPEVENT* events, ULONG count) override {
         for (ULONG i = 0; i < count; ++i)
             FEvents[FEventCount++ % EventRing] = events[i];
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetEventInterest(ULONGLONG*) override { return S_OK; }
-    DWORD STDMETHODCALLTYPE GetActions() override { return 0; }
     HRESULT STDMETHODCALLTYPE Write(const void* buffer, ULONG bytes, ULONG* written) override {
         if (FAudioUsed + bytes > AudioRing)
             FAudioUsed = 0;
@@ -50,16 +43,6 @@ public:
             *written = bytes;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetRate(LONG* rate) override {
-        *rate = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetVolume(USHORT* volume) override {
-        *volume = 100;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetSkipInfo(SPVSKIPTYPE*, LONG*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE CompleteSkip(LONG) override { return S_OK; }
 
     std::int64_t Phones = 0;
 

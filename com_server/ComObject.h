@@ -2,7 +2,10 @@
 // interface table per class (the class's interfaces, then the base's IUnknown and
 // ISupportErrorInfo), aggregation with a delegating and a non-delegating IUnknown, and the
 // construction sequence a class factory runs. FObjectCount counts the objects ever made
-// (and LockServer's locks); destruction does not lower it.
+// (and LockServer's locks); destruction does not lower it, on purpose: once an engine has
+// been made, DllCanUnloadNow answers S_FALSE until the process ends, so COM never unloads
+// the DLL under the ticker thread, the loaded speech engine library or the library handles
+// that engine objects of this process may still hold.
 #pragma once
 
 #include "ComTypes.h"

@@ -1,4 +1,6 @@
 // TComPtr: a counted reference to a COM interface; AddRef on taking, Release on letting go.
+// Adopt and Receive take over a reference that a COM call has already added, as
+// out-parameters hand them over; Query asks an object for another of its interfaces.
 #pragma once
 
 #include "ComTypes.h"
@@ -35,6 +37,29 @@ public:
         return FPointer;
     }
 
+    // Holds `pointer` without adding a reference: the caller's own passes to this holder.
+    static TComPtr Adopt(TInterface* pointer) {
+        TComPtr held;
+        held.FPointer = pointer;
+        return held;
+    }
+
+    // Lets go of what is held and gives the place where a COM call writes an interface
+    // pointer with its added reference.
+    TInterface** Receive() {
+        *this = TComPtr();
+        return &FPointer;
+    }
+    void** ReceiveUntyped() { return reinterpret_cast<void**>(Receive()); }
+
 private:
     TInterface* FPointer = nullptr;
 };
+
+// The object's interface `iid`, or null when it has none.
+template <class TInterface> TComPtr<TInterface> Query(IUnknown* object, REFIID iid) {
+    TComPtr<TInterface> held;
+    if (!object || FAILED(object->QueryInterface(iid, held.ReceiveUntyped())))
+        return {};
+    return held;
+}

@@ -13,6 +13,8 @@ namespace {
 // Something of this module's own, by whose address the module finds its file.
 const char ModuleMarker = 0;
 
+// The caption under which the system has always shown its creation failures; users and
+// support know the box by it.
 const char16_t* const ZezErrorCaption = u"ZEZ Error";
 
 // A readers-writer lock whose exclusive holder may take it again, shared or exclusive.
@@ -109,7 +111,9 @@ std::u16string Widened(const char* text) {
     return wide;
 }
 
-// The creation failure box: the error's text with a full stop when it lacks one.
+// The creation failure box: the error's text, with a full stop added unless its last
+// character sorts at or below "." (so "Geheugen vol!" stays as it is, while "Wat?" becomes
+// "Wat?."), the rule by which the box has always ended its text.
 void ShowCreationError(std::u16string text) {
     if (!text.empty() && text.back() > u'.')
         text.push_back(u'.');

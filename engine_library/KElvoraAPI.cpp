@@ -14,6 +14,10 @@ const char16_t EngineRegistryValue[] = u"Path";
 const char16_t EngineLibraryFolder[] = u"\\x64";
 const char16_t EngineLibraryFile[] = u"\\KELVORA.DLL";
 
+// Every entry point the library has ever exported, resolved at each load though only eleven
+// are called: the table is the library's whole interface as the loader sees it, so a library
+// that lacks any name loads all the same (the pointer stays null) and a later use of one of
+// the others needs no change to the loader.
 const char* const ResolutionList[ResolutionListLength] = {
     "kelvoraGetMajorVersion",
     "kelvoraGetMinorVersion",

@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::uint32_t LowestRequestedRate = 4000;
 constexpr std::uint32_t HighestRequestedRate = 96000;
-// SAPI's format record is 18 bytes; the block handed out has room for 20.
+// SAPI's format record is 18 bytes. The block handed out has room for 20, zeroed, so that a
+// host that reads the record rounded up to its 4-byte alignment (sizeof on a padded
+// platform) reads zeros rather than past the block.
 constexpr std::size_t OutputFormatBlockSize = 20;
 
 constexpr TInterfaceEntry EngineInterfaces[] = {
@@ -150,6 +152,9 @@ void RunPhoneLoop(ISpTTSEngineSite& site, KelvoraChannel channel, TSyncQueue& sy
                 api.kelvoraSetInputTextW(channel, u"");
                 return;
             }
+            // The library cannot skip by sentences or words: any skip ends this Speak, and
+            // -1 tells SAPI that the whole rest was skipped, whatever was asked. A count of 0
+            // asks for nothing, so speaking goes on.
             if (actions & SPVES_SKIP) {
                 SPVSKIPTYPE skipType = SPVST_SENTENCE;
                 LONG itemCount = 0;

@@ -1,5 +1,7 @@
 #include "FragmentTranslation.h"
 
+#include "ControlLanguage.h"
+
 #include <exception>
 #include <limits>
 
@@ -50,15 +52,6 @@ void TSyncQueue::Clear() {
 }
 
 namespace {
-
-struct TPauseUnit {
-    const char16_t* Code;
-    std::uint32_t Milliseconds;
-};
-
-constexpr TPauseUnit PauseUnits[] = {
-    {u"$M", 1000}, {u"$D", 500}, {u"$C", 100}, {u"$L", 50}, {u"$X", 10}, {u"$V", 5}, {u"$I", 1},
-};
 
 // The last values sent to the library; the library starts at tempo 0, pitch 0, volume 100.
 struct TSentValues {

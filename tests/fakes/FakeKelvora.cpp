@@ -9,6 +9,8 @@
 // FAKE_WITHOUT_CLOSE, FAKE_WITHOUT_GET_PHONE, FAKE_WITHOUT_MAJOR_VERSION, FAKE_PHONE_SAMPLES
 // (every letter this long), FAKE_FAST (kelvoraGetPhone without lock or handle check, for
 // benchmarks). Extra exports, named fake*, let tests steer and read it.
+#include "ControlLanguage.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -109,18 +111,6 @@ T* Find(std::map<std::uintptr_t, std::unique_ptr<T>>& objects, void* handle, con
     return nullptr;
 }
 
-std::uint32_t PauseMilliseconds(const std::u16string& code) {
-    static const std::map<char16_t, std::uint32_t> units = {
-        {u'M', 1000}, {u'D', 500}, {u'C', 100}, {u'L', 50}, {u'X', 10}, {u'V', 5}, {u'I', 1}};
-    std::uint32_t total = 0;
-    for (std::size_t i = 0; i + 1 < code.size(); i += 2) {
-        auto unit = units.find(code[i + 1]);
-        if (code[i] == u'$' && unit != units.end())
-            total += unit->second;
-    }
-    return total;
-}
-
 [[maybe_unused]] std::uint32_t LetterSamples(const TChannel& channel) {
     if (PhoneSamplesOverride)
         return PhoneSamplesOverride;
@@ -135,29 +125,20 @@ void MakePhones(TChannel& channel, const std::u16string& text) {
     channel.Next = 0;
     channel.TextVolume = 100;
     std::size_t i = 0;
+    TControlSequence sequence;
     while (i < text.size()) {
-        if (text[i] == u'\\') {
-            std::size_t close = text.find(u'\\', i + 1);
-            if (close == std::u16string::npos)
-                close = text.size();
-            std::u16string sequence = text.substr(i + 1, close - i - 1);
-            std::size_t equals = sequence.find(u'=');
-            std::u16string name = sequence.substr(0, equals);
-            std::u16string value =
-                equals == std::u16string::npos ? u"" : sequence.substr(equals + 1);
-            auto number =
-                static_cast<std::uint32_t>(std::strtol(Narrow(value).c_str(), nullptr, 10));
-            if (name == u"tempo")
+        if (ReadControlSequence(text, i, sequence)) {
+            const auto number = static_cast<std::uint32_t>(sequence.Number());
+            if (sequence.Name == u"tempo")
                 channel.Phones.push_back({TPhone::Tempo, "", number, 0, 0});
-            else if (name == u"volume")
+            else if (sequence.Name == u"volume")
                 channel.Phones.push_back({TPhone::Volume, "", number, 0, 0});
-            else if (name == u"insert")
+            else if (sequence.Name == u"insert")
                 channel.Phones.push_back(
                     {TPhone::Pause, "_",
-                     static_cast<std::uint32_t>(std::uint64_t(PauseMilliseconds(value)) *
+                     static_cast<std::uint32_t>(std::uint64_t(PauseMilliseconds(sequence.Value)) *
                                                 channel.SamplingRate / 1000),
                      0, 0});
-            i = close + 1;
         } else if (text[i] <= u' ') {
             ++i;
         } else {

@@ -3,7 +3,7 @@
 // begins with GetActions): actions, the skip count, rate and volume, a refused write.
 #pragma once
 
-#include "SAPI5DDI.h"
+#include "EngineSiteBase.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,7 +29,7 @@ struct TPassScript {
     HRESULT WriteResult = S_OK;
 };
 
-class TFakeSite : public ISpTTSEngineSite {
+class TFakeSite : public TEngineSiteBase {
 public:
     std::map<int, TPassScript> Script; // by pass, from 0
     LONG Rate = 0;       // what GetRate answers; a pass flagging SPVES_RATE changes it
@@ -41,17 +41,6 @@ public:
     std::vector<const void*> WriteBuffers;
     std::vector<LONG> CompletedSkips;
     int Passes = 0;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_ISpEventSink || riid == IID_ISpTTSEngineSite) {
-            *ppv = static_cast<ISpTTSEngineSite*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
     HRESULT STDMETHODCALLTYPE AddEvents(const SPEVENT* events, ULONG count) override {
         for (ULONG i = 0; i < count; ++i) {
@@ -68,10 +57,6 @@ public:
             Events.push_back(recorded);
         }
         return count == 1 ? S_OK : E_INVALIDARG;
-    }
-    HRESULT STDMETHODCALLTYPE GetEventInterest(ULONGLONG* interest) override {
-        *interest = 0;
-        return S_OK;
     }
     DWORD STDMETHODCALLTYPE GetActions() override {
         FCurrent = Script.count(Passes) ? Script[Passes] : TPassScript{};

@@ -83,14 +83,11 @@ protected:
     }
 
     TComPtr<IClassFactory> Factory() {
-        IClassFactory* factory = nullptr;
+        TComPtr<IClassFactory> factory;
         EXPECT_EQ(Module.DllGetClassObject(CLSID_KelvoraSAPI5Engine, IID_IClassFactory,
-                                           reinterpret_cast<void**>(&factory)),
+                                           factory.ReceiveUntyped()),
                   S_OK);
-        TComPtr<IClassFactory> held(factory);
-        if (factory)
-            factory->Release();
-        return held;
+        return factory;
     }
 
     TServer Module;
@@ -302,16 +299,17 @@ void SpeakThrough(ISpTTSEngine& engine) {
 TEST(ServerSpeaks, ThroughTheFactoryAndTheFakeLibrary) {
     FakeEngineLibrary::UseVariant(u"standard");
     TServer module;
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(module.DllGetClassObject(CLSID_KelvoraSAPI5Engine, IID_IClassFactory,
-                                       reinterpret_cast<void**>(&factory)),
-              S_OK);
-    ISpTTSEngine* engine = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ISpTTSEngine, reinterpret_cast<void**>(&engine)),
-              S_OK);
-    factory->Release();
-    SpeakThrough(*engine);
-    engine->Release();
+    {
+        TComPtr<IClassFactory> factory;
+        ASSERT_EQ(module.DllGetClassObject(CLSID_KelvoraSAPI5Engine, IID_IClassFactory,
+                                           factory.ReceiveUntyped()),
+                  S_OK);
+        TComPtr<ISpTTSEngine> engine;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_ISpTTSEngine, engine.ReceiveUntyped()),
+                  S_OK);
+        factory = {};
+        SpeakThrough(*engine);
+    }
     // The ticker now runs and holds the module; freeing it must not pull its code away.
     module.Unload();
     std::this_thread::sleep_for(std::chrono::seconds(3));
@@ -328,12 +326,13 @@ TEST(ServerSpeaks, ThroughCoCreateInstanceInBothApartments) {
         std::thread([apartment] {
             SCOPED_TRACE(apartment == COINIT_MULTITHREADED ? "MTA" : "STA");
             ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, apartment)));
-            ISpTTSEngine* engine = nullptr;
-            ASSERT_EQ(CoCreateInstance(CLSID_KelvoraSAPI5Engine, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_ISpTTSEngine, reinterpret_cast<void**>(&engine)),
-                      S_OK);
-            SpeakThrough(*engine);
-            engine->Release();
+            {
+                TComPtr<ISpTTSEngine> engine;
+                ASSERT_EQ(CoCreateInstance(CLSID_KelvoraSAPI5Engine, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_ISpTTSEngine, engine.ReceiveUntyped()),
+                          S_OK);
+                SpeakThrough(*engine);
+            }
             CoUninitialize();
         }).join();
     }

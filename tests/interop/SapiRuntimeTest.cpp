@@ -47,14 +47,14 @@ private:
     HRESULT FResult;
 };
 
-TSapiPtr<ISpObjectToken> Voice(const wchar_t* name) {
-    TSapiPtr<ISpObjectToken> token;
+TComPtr<ISpObjectToken> Voice(const wchar_t* name) {
+    TComPtr<ISpObjectToken> token;
     EXPECT_EQ(FindSapiVoice(name, token), S_OK) << "no voice token for this name";
     return token;
 }
 
-TSapiPtr<ISpVoice> NewSpVoice() {
-    TSapiPtr<ISpVoice> voice;
+TComPtr<ISpVoice> NewSpVoice() {
+    TComPtr<ISpVoice> voice;
     EXPECT_EQ(
         CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_ISpVoice, voice.ReceiveUntyped()),
         S_OK);
@@ -63,7 +63,7 @@ TSapiPtr<ISpVoice> NewSpVoice() {
 
 // One synchronous Speak of `text` by `voice` into a new stream at `rate`.
 TSpoken SpeakInto(ISpVoice& voice, std::uint32_t rate, const wchar_t* text) {
-    TSapiPtr<TRecordingStream> stream = TRecordingStream::Make(rate);
+    TComPtr<TRecordingStream> stream = TRecordingStream::Make(rate);
     TSpoken spoken;
     spoken.Rate = rate;
     spoken.Result = voice.SetOutput(static_cast<ISpStreamFormat*>(stream.Get()), FALSE);
@@ -75,10 +75,10 @@ TSpoken SpeakInto(ISpVoice& voice, std::uint32_t rate, const wchar_t* text) {
 
 // A fresh SpVoice with the voice `name` speaking `text` at `rate`.
 TSpoken SpeakAlone(const wchar_t* name, std::uint32_t rate, const wchar_t* text = Sentence) {
-    TSapiPtr<ISpVoice> voice = NewSpVoice();
+    TComPtr<ISpVoice> voice = NewSpVoice();
     if (!voice)
         return {};
-    TSapiPtr<ISpObjectToken> token = Voice(name);
+    TComPtr<ISpObjectToken> token = Voice(name);
     if (!token || FAILED(voice->SetVoice(token.Get())))
         return {};
     return SpeakInto(*voice.Get(), rate, text);
@@ -101,10 +101,10 @@ TBytes WavData(const char* path) {
 }
 
 std::vector<std::wstring> VoiceNames(const std::wstring& required) {
-    std::vector<TSapiPtr<ISpObjectToken>> tokens;
+    std::vector<TComPtr<ISpObjectToken>> tokens;
     EXPECT_EQ(FindSapiVoices(required, tokens), S_OK);
     std::vector<std::wstring> names;
-    for (TSapiPtr<ISpObjectToken>& token : tokens)
+    for (TComPtr<ISpObjectToken>& token : tokens)
         names.push_back(TokenString(*token.Get(), L""));
     std::sort(names.begin(), names.end());
     return names;
@@ -146,7 +146,7 @@ TEST_F(SapiRuntime, SpeaksAtEveryOutputRateWithTheSameDuration) {
 }
 
 TEST_F(SapiRuntime, OneVoiceThatSwitchesItsOutputRateKeepsTheDuration) {
-    TSapiPtr<ISpVoice> voice = NewSpVoice();
+    TComPtr<ISpVoice> voice = NewSpVoice();
     ASSERT_TRUE(voice);
     ASSERT_EQ(voice->SetVoice(Voice(L"Anna").Get()), S_OK);
     const TSpoken first = SpeakInto(*voice.Get(), 22050, Sentence);
@@ -162,14 +162,14 @@ TEST_F(SapiRuntime, RateAndVolumeReachTheEngine) {
     const TSpoken plain = SpeakAlone(L"Anna", 22050);
     ASSERT_EQ(plain.Result, S_OK);
 
-    TSapiPtr<ISpVoice> fast = NewSpVoice();
+    TComPtr<ISpVoice> fast = NewSpVoice();
     ASSERT_EQ(fast->SetVoice(Voice(L"Anna").Get()), S_OK);
     ASSERT_EQ(fast->SetRate(6), S_OK);
     const TSpoken faster = SpeakInto(*fast.Get(), 22050, Sentence);
     ASSERT_EQ(faster.Result, S_OK);
     EXPECT_LT(faster.Milliseconds(), plain.Milliseconds() - OnePhoneMs);
 
-    TSapiPtr<ISpVoice> soft = NewSpVoice();
+    TComPtr<ISpVoice> soft = NewSpVoice();
     ASSERT_EQ(soft->SetVoice(Voice(L"Anna").Get()), S_OK);
     ASSERT_EQ(soft->SetVolume(30), S_OK);
     const TSpoken softer = SpeakInto(*soft.Get(), 22050, Sentence);
@@ -184,10 +184,10 @@ TEST_F(SapiRuntime, PurgeStopsAnAsynchronousSpeakPromptly) {
     const TSpoken whole = SpeakAlone(L"Anna", 22050, longText.c_str());
     ASSERT_EQ(whole.Result, S_OK);
 
-    TSapiPtr<ISpVoice> voice = NewSpVoice();
+    TComPtr<ISpVoice> voice = NewSpVoice();
     ASSERT_EQ(voice->SetVoice(Voice(L"Anna").Get()), S_OK);
     // 2 ms a write, as a sound card that plays as it goes: the whole text would take seconds.
-    TSapiPtr<TRecordingStream> stream = TRecordingStream::Make(22050, 2);
+    TComPtr<TRecordingStream> stream = TRecordingStream::Make(22050, 2);
     ASSERT_EQ(voice->SetOutput(static_cast<ISpStreamFormat*>(stream.Get()), FALSE), S_OK);
     ASSERT_EQ(voice->Speak(longText.c_str(), SPF_ASYNC | SPF_IS_NOT_XML, nullptr), S_OK);
     for (int wait = 0; wait < 500 && stream->Bytes().empty(); ++wait)
@@ -227,13 +227,13 @@ TEST_F(SapiRuntime, TwoVoicesOnTwoThreadsSpeakAsTheyDoAlone) {
 }
 
 TEST_F(SapiRuntime, SwitchingTheVoiceSpeaksWithTheSecondAtItsRate) {
-    TSapiPtr<ISpVoice> voice = NewSpVoice();
+    TComPtr<ISpVoice> voice = NewSpVoice();
     ASSERT_EQ(voice->SetVoice(Voice(L"Anna").Get()), S_OK);
     ASSERT_EQ(SpeakInto(*voice.Get(), 22050, Sentence).Result, S_OK);
     ASSERT_EQ(voice->SetVoice(Voice(L"Bram").Get()), S_OK);
     const TSpoken bram = SpeakInto(*voice.Get(), 16000, Sentence);
     ASSERT_EQ(bram.Result, S_OK);
-    TSapiPtr<ISpObjectToken> current;
+    TComPtr<ISpObjectToken> current;
     ASSERT_EQ(voice->GetVoice(current.Receive()), S_OK);
     EXPECT_EQ(TokenString(*current.Get(), L""), L"Bram");
     // The demo voice sounds alike under every name: a new engine at Bram's rate, then.

@@ -18,19 +18,8 @@ inline TComPtr<ISpTTSEngine> NewEngine(TKelvoraSAPI5Engine** object = nullptr) {
     TKelvoraSAPI5Engine* engine = TComObject::Construct<TKelvoraSAPI5Engine>(nullptr, nullptr);
     if (object)
         *object = engine;
-    ISpTTSEngine* raw = nullptr;
-    engine->ObjQueryInterface(IID_ISpTTSEngine, reinterpret_cast<void**>(&raw));
-    TComPtr<ISpTTSEngine> held(raw);
-    raw->Release();
-    return held;
-}
-
-template <class TInterface> TComPtr<TInterface> Query(IUnknown* object, REFIID iid) {
-    TInterface* raw = nullptr;
-    if (FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(&raw))))
-        return {};
-    TComPtr<TInterface> held(raw);
-    raw->Release();
+    TComPtr<ISpTTSEngine> held;
+    engine->ObjQueryInterface(IID_ISpTTSEngine, held.ReceiveUntyped());
     return held;
 }
 

@@ -22,7 +22,7 @@ std::wstring TokenId(ISpObjectToken& token) {
 }
 
 std::wstring AttributeName(ISpObjectToken& token) {
-    TSapiPtr<ISpDataKey> attributes;
+    TComPtr<ISpDataKey> attributes;
     if (FAILED(token.OpenKey(L"Attributes", attributes.Receive())))
         return {};
     wchar_t* name = nullptr;
@@ -35,17 +35,16 @@ std::wstring AttributeName(ISpObjectToken& token) {
 
 } // namespace
 
-HRESULT FindSapiVoices(const std::wstring& required,
-                       std::vector<TSapiPtr<ISpObjectToken>>& tokens) {
+HRESULT FindSapiVoices(const std::wstring& required, std::vector<TComPtr<ISpObjectToken>>& tokens) {
     tokens.clear();
-    TSapiPtr<ISpObjectTokenCategory> category;
+    TComPtr<ISpObjectTokenCategory> category;
     HRESULT result = CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_ISpObjectTokenCategory, category.ReceiveUntyped());
     if (FAILED(result))
         return result;
     if (FAILED(result = category->SetId(SPCAT_VOICES, FALSE)))
         return result;
-    TSapiPtr<IEnumSpObjectTokens> found;
+    TComPtr<IEnumSpObjectTokens> found;
     result = category->EnumTokens(required.empty() ? nullptr : required.c_str(), nullptr,
                                   found.Receive());
     if (FAILED(result))
@@ -54,7 +53,7 @@ HRESULT FindSapiVoices(const std::wstring& required,
     if (FAILED(result = found->GetCount(&count)))
         return result;
     for (ULONG i = 0; i < count; ++i) {
-        TSapiPtr<ISpObjectToken> token;
+        TComPtr<ISpObjectToken> token;
         if (FAILED(result = found->Item(i, token.Receive())))
             return result;
         tokens.push_back(std::move(token));
@@ -62,12 +61,12 @@ HRESULT FindSapiVoices(const std::wstring& required,
     return S_OK;
 }
 
-HRESULT FindSapiVoice(const std::wstring& name, TSapiPtr<ISpObjectToken>& token) {
-    std::vector<TSapiPtr<ISpObjectToken>> tokens;
+HRESULT FindSapiVoice(const std::wstring& name, TComPtr<ISpObjectToken>& token) {
+    std::vector<TComPtr<ISpObjectToken>> tokens;
     const HRESULT result = FindSapiVoices(L"", tokens);
     if (FAILED(result))
         return result;
-    for (TSapiPtr<ISpObjectToken>& candidate : tokens) {
+    for (TComPtr<ISpObjectToken>& candidate : tokens) {
         if (KeyName(TokenId(*candidate.Get())) == name || AttributeName(*candidate.Get()) == name) {
             token = std::move(candidate);
             return S_OK;
@@ -85,11 +84,9 @@ std::wstring TokenString(ISpObjectToken& token, const wchar_t* valueName) {
     return text;
 }
 
-TSapiPtr<TRecordingStream> TRecordingStream::Make(std::uint32_t samplingRate,
-                                                  DWORD pauseMsPerWrite) {
-    TSapiPtr<TRecordingStream> stream;
-    *stream.Receive() = new TRecordingStream(samplingRate, pauseMsPerWrite);
-    return stream;
+TComPtr<TRecordingStream> TRecordingStream::Make(std::uint32_t samplingRate,
+                                                 DWORD pauseMsPerWrite) {
+    return TComPtr<TRecordingStream>::Adopt(new TRecordingStream(samplingRate, pauseMsPerWrite));
 }
 
 std::vector<std::uint8_t> TRecordingStream::Bytes() const {

@@ -8,6 +8,8 @@
 // After windows.h, whose types it needs.
 #include <sapi.h>
 
+#include "ComPtr.h"
+
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -17,42 +19,13 @@
 inline constexpr GUID WaveFormatExFormatId = {
     0xC31ADBAE, 0x527F, 0x4FF5, {0xA2, 0x30, 0xF6, 0x2B, 0xB6, 0x1F, 0xF7, 0x0C}};
 
-// A COM reference that is released when it goes.
-template <class TInterface> class TSapiPtr {
-public:
-    TSapiPtr() = default;
-    TSapiPtr(const TSapiPtr&) = delete;
-    TSapiPtr& operator=(const TSapiPtr&) = delete;
-    TSapiPtr(TSapiPtr&& other) noexcept : FPointer(other.FPointer) { other.FPointer = nullptr; }
-    TSapiPtr& operator=(TSapiPtr&& other) noexcept {
-        std::swap(FPointer, other.FPointer);
-        return *this;
-    }
-    ~TSapiPtr() {
-        if (FPointer)
-            FPointer->Release();
-    }
-    TInterface* operator->() const { return FPointer; }
-    TInterface* Get() const { return FPointer; }
-    explicit operator bool() const { return FPointer != nullptr; }
-    // For an out-parameter: drops what is held.
-    TInterface** Receive() {
-        *this = TSapiPtr();
-        return &FPointer;
-    }
-    void** ReceiveUntyped() { return reinterpret_cast<void**>(Receive()); }
-
-private:
-    TInterface* FPointer = nullptr;
-};
-
 // The tokens of SAPI's voice category that have every attribute of `required`
 // ("Language=413;Gender=Male"; empty for all), in SAPI's order.
-HRESULT FindSapiVoices(const std::wstring& required, std::vector<TSapiPtr<ISpObjectToken>>& tokens);
+HRESULT FindSapiVoices(const std::wstring& required, std::vector<TComPtr<ISpObjectToken>>& tokens);
 
 // The voice token whose key name or Attributes\Name is `name`; SPERR_NOT_FOUND when there is
 // none.
-HRESULT FindSapiVoice(const std::wstring& name, TSapiPtr<ISpObjectToken>& token);
+HRESULT FindSapiVoice(const std::wstring& name, TComPtr<ISpObjectToken>& token);
 
 // A string value of a token ("" for its default value).
 std::wstring TokenString(ISpObjectToken& token, const wchar_t* valueName);
@@ -62,7 +35,7 @@ std::wstring TokenString(ISpObjectToken& token, const wchar_t* valueName);
 // asynchronously. A pause per write makes it behave like a sound card that plays as it goes.
 class TRecordingStream : public ISpStreamFormat {
 public:
-    static TSapiPtr<TRecordingStream> Make(std::uint32_t samplingRate, DWORD pauseMsPerWrite = 0);
+    static TComPtr<TRecordingStream> Make(std::uint32_t samplingRate, DWORD pauseMsPerWrite = 0);
 
     std::uint32_t SamplingRate() const { return FSamplingRate; }
     std::vector<std::uint8_t> Bytes() const;

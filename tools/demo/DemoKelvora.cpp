@@ -4,6 +4,8 @@
 // from formant-weighted harmonics, noise for fricatives, bursts for plosives). It honours
 // the tempo, pitch and volume control sequences and the pause codes, and reports word
 // positions and lengths. It is meant to sound like speech rhythm, not to be understood.
+#include "ControlLanguage.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -102,38 +104,6 @@ struct TChannel {
     std::uint32_t Noise = 12345;
 };
 
-std::uint32_t PauseMilliseconds(const std::u16string& code) {
-    std::uint32_t total = 0;
-    for (std::size_t i = 0; i + 1 < code.size(); i += 2) {
-        switch (code[i + 1]) {
-        case u'M':
-            total += 1000;
-            break;
-        case u'D':
-            total += 500;
-            break;
-        case u'C':
-            total += 100;
-            break;
-        case u'L':
-            total += 50;
-            break;
-        case u'X':
-            total += 10;
-            break;
-        case u'V':
-            total += 5;
-            break;
-        case u'I':
-            total += 1;
-            break;
-        default:
-            break;
-        }
-    }
-    return total;
-}
-
 char Lower(char16_t c) {
     if (c >= u'A' && c <= u'Z')
         return static_cast<char>(c - u'A' + 'a');
@@ -183,27 +153,18 @@ void ReadText(TChannel& channel, const std::u16string& text) {
         channel.Phones.push_back({"_", milliseconds, true, tempo, pitch, volume, 0, 0});
     };
     std::size_t i = 0;
+    TControlSequence sequence;
     while (i < text.size()) {
-        if (text[i] == u'\\') {
-            std::size_t close = text.find(u'\\', i + 1);
-            if (close == std::u16string::npos)
-                close = text.size();
-            const std::u16string sequence = text.substr(i + 1, close - i - 1);
-            const std::size_t equals = sequence.find(u'=');
-            const std::u16string name = sequence.substr(0, equals);
-            const std::u16string value =
-                equals == std::u16string::npos ? u"" : sequence.substr(equals + 1);
-            std::string number(value.begin(), value.end());
-            const auto amount = static_cast<std::int32_t>(std::strtol(number.c_str(), nullptr, 10));
-            if (name == u"tempo")
+        if (ReadControlSequence(text, i, sequence)) {
+            const auto amount = static_cast<std::int32_t>(sequence.Number());
+            if (sequence.Name == u"tempo")
                 tempo = amount;
-            else if (name == u"pitch")
+            else if (sequence.Name == u"pitch")
                 pitch = amount;
-            else if (name == u"volume")
+            else if (sequence.Name == u"volume")
                 volume = static_cast<std::uint32_t>(amount < 0 ? 0 : amount);
-            else if (name == u"insert")
-                pause(PauseMilliseconds(value));
-            i = close + 1;
+            else if (sequence.Name == u"insert")
+                pause(PauseMilliseconds(sequence.Value));
             continue;
         }
         if (text[i] <= u' ') {

@@ -219,12 +219,6 @@ std::string EngineLibraryProblem() {
            " did not load or did not initialise";
 }
 
-template <class TInterface> TInterface* Ask(IUnknown* object, REFIID iid) {
-    void* pointer = nullptr;
-    return SUCCEEDED(object->QueryInterface(iid, &pointer)) ? static_cast<TInterface*>(pointer)
-                                                            : nullptr;
-}
-
 // The WAV file, the drawing and the timeline of one Speak, and a line of what was written.
 void WriteResults(const TOptions& options, const std::vector<std::int16_t>& audio,
                   const std::vector<TSpokenEvent>& events, const std::u16string& source,
@@ -321,22 +315,20 @@ int main(int argc, char** argv) {
     if (!getClassObject)
         Fail(ExitNoServer, "cannot load the server module " + Utf8FromUtf16(serverPath));
 
-    IClassFactory* factory = nullptr;
-    HRESULT result = getClassObject(CLSID_KelvoraSAPI5Engine, IID_IClassFactory,
-                                    reinterpret_cast<void**>(&factory));
-    ISpTTSEngine* engine = nullptr;
-    if (SUCCEEDED(result)) {
-        result =
-            factory->CreateInstance(nullptr, IID_ISpTTSEngine, reinterpret_cast<void**>(&engine));
-        factory->Release();
-    }
+    TComPtr<IClassFactory> factory;
+    HRESULT result =
+        getClassObject(CLSID_KelvoraSAPI5Engine, IID_IClassFactory, factory.ReceiveUntyped());
+    TComPtr<ISpTTSEngine> engine;
+    if (SUCCEEDED(result))
+        result = factory->CreateInstance(nullptr, IID_ISpTTSEngine, engine.ReceiveUntyped());
+    factory = {};
     if (FAILED(result))
         Fail(ExitSpeakFailed, "the engine could not be made: " + HresultInWords(result));
 
-    ISpObjectWithToken* withToken = Ask<ISpObjectWithToken>(engine, IID_ISpObjectWithToken);
+    TComPtr<ISpObjectWithToken> withToken =
+        Query<ISpObjectWithToken>(engine.Get(), IID_ISpObjectWithToken);
     result = withToken ? withToken->SetObjectToken(&token) : E_NOINTERFACE;
-    if (withToken)
-        withToken->Release();
+    withToken = {};
     if (FAILED(result))
         Fail(ExitNoVoice, "the voice token was refused: " + HresultInWords(result) +
                               " (its SamplingRate must be a positive whole number)");
@@ -355,7 +347,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnInterrupt);
     TSpeakSite site(Interrupted);
     result = engine->Speak(0, SPDFID_WaveFormatEx, nullptr, input->First(), &site);
-    engine->Release();
+    engine = {};
     if (result == SPERR_UNINITIALIZED)
         Fail(ExitNoEngineLibrary, EngineLibraryProblem());
     if (FAILED(result))

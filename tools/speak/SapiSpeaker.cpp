@@ -75,11 +75,11 @@ std::string HexResult(HRESULT result) {
 TSapiSpeech SpeakThroughSapi(const std::u16string& text, bool xml,
                              const std::optional<std::u16string>& voice, std::uint32_t formatRate) {
     TSapiSpeech speech;
-    TSapiPtr<ISpVoice> spVoice;
+    TComPtr<ISpVoice> spVoice;
     Check(CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_ISpVoice,
                            spVoice.ReceiveUntyped()),
           "SAPI's voice object (SpVoice) could not be made");
-    TSapiPtr<ISpObjectToken> token;
+    TComPtr<ISpObjectToken> token;
     if (voice) {
         const HRESULT found = FindSapiVoice(Wide(*voice), token);
         if (found == SPERR_NOT_FOUND)
@@ -96,7 +96,7 @@ TSapiSpeech SpeakThroughSapi(const std::u16string& text, bool xml,
         formatRate = 22050;
     speech.SamplingRate = formatRate;
 
-    TSapiPtr<TRecordingStream> stream = TRecordingStream::Make(formatRate);
+    TComPtr<TRecordingStream> stream = TRecordingStream::Make(formatRate);
     Check(spVoice->SetOutput(static_cast<ISpStreamFormat*>(stream.Get()), FALSE),
           "SAPI refused the output stream (ISpVoice::SetOutput)");
 

@@ -1,14 +1,5 @@
 #include "SpeakSite.h"
 
-HRESULT STDMETHODCALLTYPE TSpeakSite::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_ISpEventSink || riid == IID_ISpTTSEngineSite) {
-        *ppv = static_cast<ISpTTSEngineSite*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT STDMETHODCALLTYPE TSpeakSite::AddEvents(const SPEVENT* events, ULONG count) {
     for (ULONG i = 0; i < count; ++i) {
         const SPEVENT& e = events[i];
@@ -34,25 +25,5 @@ HRESULT STDMETHODCALLTYPE TSpeakSite::Write(const void* buffer, ULONG bytes, ULO
     Audio.insert(Audio.end(), samples, samples + bytes / 2);
     if (written)
         *written = bytes;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TSpeakSite::GetRate(LONG* rate) {
-    *rate = 0;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TSpeakSite::GetVolume(USHORT* volume) {
-    *volume = 100;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TSpeakSite::GetSkipInfo(SPVSKIPTYPE* type, LONG* count) {
-    *type = SPVST_SENTENCE;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TSpeakSite::CompleteSkip(LONG) {
     return S_OK;
 }

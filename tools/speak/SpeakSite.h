@@ -2,7 +2,7 @@
 // asks Speak to abort once Interrupted is set (by Ctrl-C).
 #pragma once
 
-#include "SAPI5DDI.h"
+#include "EngineSiteBase.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,24 +17,17 @@ struct TSpokenEvent {
     std::u16string Name; // of a bookmark
 };
 
-class TSpeakSite : public ISpTTSEngineSite {
+class TSpeakSite : public TEngineSiteBase {
 public:
     explicit TSpeakSite(const std::atomic<bool>& interrupted) : FInterrupted(interrupted) {}
 
     std::vector<std::int16_t> Audio;
     std::vector<TSpokenEvent> Events;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE AddEvents(const SPEVENT* events, ULONG count) override;
     HRESULT STDMETHODCALLTYPE GetEventInterest(ULONGLONG* interest) override;
     DWORD STDMETHODCALLTYPE GetActions() override;
     HRESULT STDMETHODCALLTYPE Write(const void* buffer, ULONG bytes, ULONG* written) override;
-    HRESULT STDMETHODCALLTYPE GetRate(LONG* rate) override;
-    HRESULT STDMETHODCALLTYPE GetVolume(USHORT* volume) override;
-    HRESULT STDMETHODCALLTYPE GetSkipInfo(SPVSKIPTYPE* type, LONG* count) override;
-    HRESULT STDMETHODCALLTYPE CompleteSkip(LONG skipped) override;
 
 private:
     const std::atomic<bool>& FInterrupted;

@@ -1,6 +1,7 @@
 // The phone loop allocates nothing: every operator new of this program is counted, and
 // between the first and the last Write of a long utterance the count must not move.
 #include "EngineObjects.h"
+#include "EngineSiteBase.h"
 #include "FakeEngineLibrary.h"
 #include "FakeToken.h"
 #include "FragmentList.h"
@@ -60,24 +61,17 @@ namespace {
 
 // A site that records nothing that would allocate: counts, and the allocation count at the
 // first and at the last Write.
-class TCountingSite : public ISpTTSEngineSite {
+class TCountingSite : public TEngineSiteBase {
 public:
     long Writes = 0;
     long Events = 0;
     long AtFirstWrite = -1;
     long AtLastWrite = -1;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE AddEvents(const SPEVENT*, ULONG) override {
         ++Events;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetEventInterest(ULONGLONG*) override { return S_OK; }
     DWORD STDMETHODCALLTYPE GetActions() override {
         return Writes == 10 ? DWORD{SPVES_RATE} : DWORD{0};
     }
@@ -87,16 +81,6 @@ public:
         AtLastWrite = Allocations;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetRate(LONG* rate) override {
-        *rate = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetVolume(USHORT* volume) override {
-        *volume = 100;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetSkipInfo(SPVSKIPTYPE*, LONG*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE CompleteSkip(LONG) override { return S_OK; }
 };
 
 TEST(PhoneLoop, AllocatesNothingPerPhone) {
