@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 // {2A76E30B-904F-48ED-A628-CDB91C7B5D1A}
 inline constexpr CLSID CLSID_KelvoraSAPI5Engine = {
@@ -19,15 +18,6 @@ inline constexpr CLSID CLSID_KelvoraSAPI5Engine = {
 
 // SPERR_UNINITIALIZED: Speak found no speech engine library that could be started.
 inline constexpr HRESULT SPERR_UNINITIALIZED = static_cast<HRESULT>(0x80045001u);
-
-// The number a bookmark name stands for: leading spaces, an optional sign, then decimal
-// digits or hexadecimal ones after "$", "x", "X", "0x" or "0X", up to the end; 0 when the
-// name is no such number or it does not fit in 32 bits.
-std::int32_t BookmarkNumber(std::u16string_view name);
-
-// A phone's duration in ms: samples / (rate / 1000), halves to even, at most 65535; 0 at
-// rate 0.
-std::uint32_t PhoneMilliseconds(std::uint32_t sampleCount, std::uint32_t samplingRate);
 
 class TKelvoraSAPI5Engine : public TComClass<ISpObjectWithToken, ISpTTSEngine> {
 public:

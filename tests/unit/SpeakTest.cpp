@@ -6,6 +6,7 @@
 #include "FakeSite.h"
 #include "FakeToken.h"
 #include "FragmentList.h"
+#include "PhoneLoop.h"
 
 #include <gtest/gtest.h>
 
