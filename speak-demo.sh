@@ -20,18 +20,17 @@ fi
 
 out=$root/demo-output
 mkdir -p "$out"
-windows() { local path=$1; echo "Z:${path//\//\\}"; }
 source cmake/wine-env "$build"
 cmake/wine-prefix start "$build"
 trap 'cmake/wine-prefix stop "$build"' EXIT
 wine_tool() { local tool=$1; shift; kelvora_wine "$build/bin/$tool.exe" "$@"; }
 
 echo "== installing the demo voice in the Wine prefix"
-wine_tool kelvora-voice set-library "$(windows "$build/demo")"
+wine_tool kelvora-voice set-library "$(wine_path "$build/demo")"
 wine_tool kelvora-voice add Demo --rate 22050 --vendor "Kelvora (demo voice)"
 
 echo "== speaking"
-speak_options=(--voice Demo --out "$(windows "$out/demo.wav")" --svg "$(windows "$out/demo.svg")")
+speak_options=(--voice Demo --out "$(wine_path "$out/demo.wav")" --svg "$(wine_path "$out/demo.svg")")
 if [ $# -gt 0 ]; then
   wine_tool kelvora-speak "${speak_options[@]}" "$*" >"$out/timeline.txt"
 else

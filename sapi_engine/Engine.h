@@ -16,9 +16,6 @@
 inline constexpr CLSID CLSID_KelvoraSAPI5Engine = {
     0x2A76E30B, 0x904F, 0x48ED, {0xA6, 0x28, 0xCD, 0xB9, 0x1C, 0x7B, 0x5D, 0x1A}};
 
-// SPERR_UNINITIALIZED: Speak found no speech engine library that could be started.
-inline constexpr HRESULT SPERR_UNINITIALIZED = static_cast<HRESULT>(0x80045001u);
-
 class TKelvoraSAPI5Engine : public TComClass<ISpObjectWithToken, ISpTTSEngine> {
 public:
     ~TKelvoraSAPI5Engine() override;

@@ -46,6 +46,11 @@ enum SPVESACTIONS : DWORD {
 
 enum SPVSKIPTYPE : std::int32_t { SPVST_SENTENCE = 1 };
 
+// SAPI's own HRESULTs (facility ITF, codes from 0x5000): Speak found no speech engine
+// library that could be started; a token has no value of the name asked for.
+inline constexpr HRESULT SPERR_UNINITIALIZED = static_cast<HRESULT>(0x80045001u);
+inline constexpr HRESULT SPERR_NOT_FOUND = static_cast<HRESULT>(0x8004503Au);
+
 enum SPEVENTENUM : std::uint16_t {
     SPEI_TTS_BOOKMARK = 4,
     SPEI_WORD_BOUNDARY = 5,

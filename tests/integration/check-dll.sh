@@ -22,7 +22,7 @@ done
 
 source "$here/../../cmake/wine-env" "$build_dir"
 "$here/../../cmake/wine-prefix" start "$build_dir"
-windows_dll="Z:${dll//\//\\}"
+windows_dll=$(wine_path "$dll")
 clsid='HKCR\CLSID\{2A76E30B-904F-48ED-A628-CDB91C7B5D1A}'
 "$KELVORA_WINE64" regsvr32 /s "$windows_dll" </dev/null >/dev/null 2>&1 ||
   fail "regsvr32 exited $?"

@@ -15,7 +15,7 @@ if [ "$mode" = windows ]; then
   source "$here/../../cmake/wine-env" "$build_dir"
   "$here/../../cmake/wine-prefix" start "$build_dir"
   run() { local tool=$1; shift; kelvora_wine "$build_dir/bin/$tool.exe" "$@"; }
-  native() { local path=$1; echo "Z:${path//\//\\}"; }
+  native() { wine_path "$1"; }
   run kelvora-voice remove "Test Stem" >/dev/null 2>&1
   "$KELVORA_WINE64" reg delete 'HKLM\Software\Kelvora\TTS' /f >/dev/null 2>&1
 else

@@ -11,5 +11,5 @@ mkdir -p "$stage/bin" "$stage/demo/x64"
 cp "$build_dir/bin/KelvoraSAPI5.dll" "$build_dir/bin/kelvora-voice.exe" \
   "$build_dir/bin/kelvora-speak.exe" "$2" "$stage/bin/"
 cp "$build_dir/demo/x64/KELVORA.DLL" "$stage/demo/x64/"
-cp "$here/sapi-session.sh" "$stage/"
+cp "$here/sapi-session.sh" "$here/../../cmake/wine-env" "$stage/"
 "$here/../../cmake/sapi-root" run "$stage" bash sapi-session.sh

@@ -4,28 +4,26 @@
 # engine library, two voices), then drives it through Wine's SAPI runtime: kelvora-speak
 # --sapi against kelvora-speak's own Speak, and the SAPI client test program.
 set -u
-wine=/usr/lib/wine/wine64
+# The Wine environment of this folder: a fresh prefix in it, wine_path, kelvora_wine.
+source ./wine-env "$PWD"
 failures=0
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
 # The Windows name of a file in this folder.
-native() {
-  local path="$PWD/$1"
-  echo "Z:${path//\//\\}"
-}
+native() { wine_path "$PWD/$1"; }
 # expect STATUS COMMAND...: runs a Windows program; its output is in out and err.
 expect() {
   local expected=$1
   shift
-  "$wine" "$@" >out 2>err </dev/null
+  kelvora_wine "$@" >out 2>err </dev/null
   local status=$?
   [ "$status" -eq "$expected" ] ||
     fail "$* exited $status, not $expected; it wrote: $(cat out err)"
 }
 
-"$wine" wineboot -i </dev/null >/dev/null 2>&1
+"$KELVORA_WINE64" wineboot -i </dev/null >/dev/null 2>&1
 expect 0 regsvr32 bin/KelvoraSAPI5.dll
 expect 0 bin/kelvora-voice.exe set-library "$(native demo)"
 expect 0 bin/kelvora-voice.exe add Anna --rate 22050 --gender Female
@@ -48,7 +46,7 @@ grep -q 'ISpVoice::Speak failed: not implemented (E_NOTIMPL)' err || fail "--sap
 expect 67 bin/kelvora-speak.exe --sapi --voice Nobody "$sentence"
 grep -q "no voice \"Nobody\" in SAPI's voice category" err || fail "no word of the missing voice: $(cat err)"
 
-KELVORA_INTEROP_EXPECTED_WAV=$(native direct.wav) "$wine" bin/kelvora_sapi_runtime_tests.exe \
+KELVORA_INTEROP_EXPECTED_WAV=$(native direct.wav) kelvora_wine bin/kelvora_sapi_runtime_tests.exe \
   </dev/null || fail "the SAPI client test program failed"
 
 [ $failures -eq 0 ] && echo "the engine speaks through Wine 10's SAPI runtime as documented"

@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr HRESULT SPERR_NOT_FOUND = static_cast<HRESULT>(0x80045052u);
 constexpr HRESULT E_ACCESSDENIED_ = static_cast<HRESULT>(0x80070005u);
 
 struct TFormat {

@@ -12,29 +12,21 @@
 
 namespace {
 
-struct TNode {
-    std::uint32_t FIndex;
-    std::uint64_t SIndex;
-    std::int32_t HLLen;
-    std::u16string BkMrk;
-
-    bool operator==(const TNode& other) const {
-        return FIndex == other.FIndex && SIndex == other.SIndex && HLLen == other.HLLen &&
-               BkMrk == other.BkMrk;
+// A sync node as a line: "at FIndex from SIndex", then "mark" for HLLen -1 or "spell HLLen"
+// for a spelled-out fragment, then the bookmark name in quotes.
+std::vector<std::string> Nodes(const TSyncQueue& list) {
+    std::vector<std::string> nodes;
+    for (Sync node = list.Head(); node; node = node->Next) {
+        std::string line =
+            "at " + std::to_string(node->FIndex) + " from " + std::to_string(node->SIndex);
+        if (node->HLLen < 0)
+            line += " mark";
+        else if (node->HLLen > 0)
+            line += " spell " + std::to_string(node->HLLen);
+        if (!node->BkMrk.empty())
+            line += " \"" + std::string(node->BkMrk.begin(), node->BkMrk.end()) + "\"";
+        nodes.push_back(line);
     }
-};
-
-void PrintTo(const TNode& node, std::ostream* out) {
-    *out << "{FIndex " << node.FIndex << ", SIndex " << node.SIndex << ", HLLen " << node.HLLen
-         << ", BkMrk ";
-    testing::internal::UniversalPrint(node.BkMrk, out);
-    *out << "}";
-}
-
-std::vector<TNode> Nodes(const TSyncQueue& list) {
-    std::vector<TNode> nodes;
-    for (Sync node = list.Head(); node; node = node->Next)
-        nodes.push_back({node->FIndex, node->SIndex, node->HLLen, node->BkMrk});
     return nodes;
 }
 
@@ -42,7 +34,7 @@ struct TTranslationCase {
     const char* Name;
     std::initializer_list<TFragment> Fragments;
     std::u16string Text;
-    std::vector<TNode> Expected;
+    std::vector<std::string> Expected;
 };
 
 void PrintTo(const TTranslationCase& c, std::ostream* out) {
@@ -60,85 +52,91 @@ TEST_P(TranslateFragmentsTest, BuildsTextAndSyncList) {
 }
 
 const TTranslationCase TranslationCases[] = {
-    {"PlainWordGetsASpace", {Speak(u"Hello").At(40)}, u"Hello ", {{0, 40, 0, u""}}},
-    {"TrailingSpaceIsKept", {Speak(u"Hello ")}, u"Hello ", {{0, 0, 0, u""}}},
+    {"PlainWordGetsASpace", {Speak(u"Hello").At(40)}, u"Hello ", {"at 0 from 40"}},
+    {"TrailingSpaceIsKept", {Speak(u"Hello ")}, u"Hello ", {"at 0 from 0"}},
     {"TabOrLineBreakStillGetsASpace",
      {Speak(u"a\t"), Speak(u"b\n")},
      u"a\t b\n ",
-     {{0, 0, 0, u""}, {3, 2, 0, u""}}},
-    {"TempoBeforeText", {Speak(u"Hello").Rate(2)}, u" \\tempo=2\\ Hello ", {{11, 0, 0, u""}}},
+     {"at 0 from 0", "at 3 from 2"}},
+    {"TempoBeforeText", {Speak(u"Hello").Rate(2)}, u" \\tempo=2\\ Hello ", {"at 11 from 0"}},
     {"VolumeChangesBothWays",
      {Speak(u"a").Vol(50), Speak(u"b").Vol(100)},
      u" \\volume=50\\ a  \\volume=100\\ b ",
-     {{13, 0, 0, u""}, {29, 1, 0, u""}}},
+     {"at 13 from 0", "at 29 from 1"}},
     {"UnchangedValuesSendNothing",
      {Speak(u"a").Rate(-3), Speak(u"b").Rate(-3)},
      u" \\tempo=-3\\ a b ",
-     {{12, 0, 0, u""}, {14, 1, 0, u""}}},
+     {"at 12 from 0", "at 14 from 1"}},
     {"SequencesInTempoPitchVolumeOrder",
      {Speak(u"x").Rate(1).Pitch(-2).Vol(3)},
      u" \\tempo=1\\  \\pitch=-2\\  \\volume=3\\ x ",
-     {{35, 0, 0, u""}}},
+     {"at 35 from 0"}},
     {"ExtremeValuesInFullDecimal",
      {Speak(u"x")
           .Rate(std::numeric_limits<LONG>::min())
           .Pitch(std::numeric_limits<LONG>::max())
           .Vol(std::numeric_limits<ULONG>::max())},
      u" \\tempo=-2147483648\\  \\pitch=2147483647\\  \\volume=4294967295\\ x ",
-     {{62, 0, 0, u""}}},
+     {"at 62 from 0"}},
     {"Silence1999",
      {Silence(1999)},
      u" \\insert=$M$D$C$C$C$C$L$X$X$X$X$V$I$I$I$I\\ ",
-     {{0, 0, -1, u""}}},
+     {"at 0 from 0 mark"}},
     {"Silence2750AfterWord",
      {Speak(u"a"), Silence(2750)},
      u"a  \\insert=$M$M$D$C$C$L\\ ",
-     {{0, 0, 0, u""}, {2, 1, -1, u""}}},
-    {"ZeroSilenceWritesNothing", {Silence(0)}, u"", {{0, 0, 0, u""}}},
-    {"SpellOut", {SpellOut(u"AB").At(10)}, u"A B ", {{0, 10, 2, u""}}},
-    {"SpellOutAfterTempo", {SpellOut(u"AB").Rate(2)}, u" \\tempo=2\\ A B ", {{11, 0, 2, u""}}},
+     {"at 0 from 0", "at 2 from 1 mark"}},
+    {"ZeroSilenceWritesNothing", {Silence(0)}, u"", {"at 0 from 0"}},
+    {"SpellOut", {SpellOut(u"AB").At(10)}, u"A B ", {"at 0 from 10 spell 2"}},
+    {"SpellOutAfterTempo",
+     {SpellOut(u"AB").Rate(2)},
+     u" \\tempo=2\\ A B ",
+     {"at 11 from 0 spell 2"}},
     {"BookmarkBetweenWords",
      {Speak(u"Hello"), Bookmark(u"7"), Speak(u"world")},
      u"Hello world ",
-     {{0, 0, 0, u""}, {6, 5, -1, u"7"}, {6, 6, 0, u""}}},
-    {"EmptyBookmarkName", {Bookmark(u"")}, u"", {{0, 0, -1, u""}}},
+     {"at 0 from 0", "at 6 from 5 mark \"7\"", "at 6 from 6"}},
+    {"EmptyBookmarkName", {Bookmark(u"")}, u"", {"at 0 from 0 mark"}},
     {"OtherActionsAddOnlyNodes",
      {Fragment(SPVA_Pronounce, u"p"), Fragment(SPVA_Section, u"s"),
       Fragment(SPVA_ParseUnknownTag, u"t"), Fragment(static_cast<SPVACTIONS>(99), u"u")},
      u"",
-     {{0, 0, 0, u""}, {0, 1, 0, u""}, {0, 2, 0, u""}, {0, 3, 0, u""}}},
+     {"at 0 from 0", "at 0 from 1", "at 0 from 2", "at 0 from 3"}},
     {"UnknownActionIgnoresItsState",
      {Fragment(static_cast<SPVACTIONS>(-1), u"x").Rate(5), Speak(u"y")},
      u"y ",
-     {{0, 0, 0, u""}, {0, 1, 0, u""}}},
+     {"at 0 from 0", "at 0 from 1"}},
     {"TextEndsAtNul",
      {Speak(std::u16string(u"ab\0cd", 5)), Bookmark(std::u16string(u"9\0x", 3))},
      u"ab ",
-     {{0, 0, 0, u""}, {3, 5, -1, u"9"}}},
+     {"at 0 from 0", "at 3 from 5 mark \"9\""}},
     {"NulBeforeALengthThatRunsPastTheBuffer",
      {Speak(std::u16string(u"ab\0", 3)).Length(1000000)},
      u"ab ",
-     {{0, 0, 0, u""}}},
-    {"LengthShorterThanText", {Speak(u"abcdef").Length(3)}, u"abc ", {{0, 0, 0, u""}}},
-    {"SpellOutEndsAtNul", {SpellOut(std::u16string(u"AB\0C", 4))}, u"A B ", {{0, 0, 2, u""}}},
+     {"at 0 from 0"}},
+    {"LengthShorterThanText", {Speak(u"abcdef").Length(3)}, u"abc ", {"at 0 from 0"}},
+    {"SpellOutEndsAtNul",
+     {SpellOut(std::u16string(u"AB\0C", 4))},
+     u"A B ",
+     {"at 0 from 0 spell 2"}},
     {"EmptySpeechAddsNoSpace",
      {Speak(u"a"), Speak(u""), Speak(u"b")},
      u"a b ",
-     {{0, 0, 0, u""}, {2, 1, 0, u""}, {2, 1, 0, u""}}},
+     {"at 0 from 0", "at 2 from 1", "at 2 from 1"}},
     {"EmptySpeechStillSendsItsTempo",
      {Speak(u"").Rate(4), Speak(u"b").Rate(4)},
      u" \\tempo=4\\ b ",
-     {{11, 0, 0, u""}, {11, 0, 0, u""}}},
-    {"EmptySpellOutAddsNothing", {SpellOut(u"")}, u"", {{0, 0, 0, u""}}},
+     {"at 11 from 0", "at 11 from 0"}},
+    {"EmptySpellOutAddsNothing", {SpellOut(u"")}, u"", {"at 0 from 0"}},
     {"NullTextIsEmpty",
      {Speak(u"abc").WithoutText(), Bookmark(u"1").WithoutText()},
      u"",
-     {{0, 0, 0, u""}, {0, 3, -1, u""}}},
+     {"at 0 from 0", "at 0 from 3 mark"}},
     {"PunctuationFragmentAttachesToWord",
      {Speak(u"Hello world"), Speak(u".")},
      u"Hello world.  ",
-     {{0, 0, 0, u""}, {12, 11, 0, u""}}},
-    {"MarkAfterControlSequence", {Speak(u". x").Rate(2)}, u" \\tempo=2\\.  x ", {{11, 0, 0, u""}}},
+     {"at 0 from 0", "at 12 from 11"}},
+    {"MarkAfterControlSequence", {Speak(u". x").Rate(2)}, u" \\tempo=2\\.  x ", {"at 11 from 0"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, TranslateFragmentsTest, testing::ValuesIn(TranslationCases),

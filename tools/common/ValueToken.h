@@ -48,7 +48,7 @@ public:
         auto found = FValues.find(key);
         if (found == FValues.end()) {
             *value = nullptr;
-            return static_cast<HRESULT>(0x80045052u); // SPERR_NOT_FOUND
+            return SPERR_NOT_FOUND;
         }
         std::size_t bytes = (found->second.size() + 1) * sizeof(char16_t);
         *value = static_cast<char16_t*>(Platform::TaskMemAlloc(bytes));

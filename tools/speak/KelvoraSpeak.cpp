@@ -14,6 +14,7 @@
 #include "ValueToken.h"
 #include "VoiceTokens.h"
 #include "WavFile.h"
+#include "WholeNumber.h"
 
 #include <atomic>
 #include <csignal>
@@ -119,13 +120,11 @@ TOptions ParseOptions(int argc, char** argv) {
         } else if (argument == "--rate") {
             options.Rate = value(i);
         } else if (argument == "--format-rate") {
-            const std::string rate = value(i);
-            const unsigned long long hertz = std::strtoull(rate.c_str(), nullptr, 10);
-            // strtoull saturates, so an overlong number is out of range too.
-            if (rate.find_first_not_of("0123456789") != std::string::npos || hertz == 0 ||
-                hertz > UINT32_MAX)
+            const std::optional<std::int64_t> hertz =
+                WholeNumberIn(Utf16FromUtf8(value(i)), 1, UINT32_MAX);
+            if (!hertz)
                 Fail(ExitUsage, "--format-rate must be a whole number of Hz from 1 to 4294967295");
-            options.FormatRate = static_cast<unsigned>(hertz);
+            options.FormatRate = static_cast<std::uint32_t>(*hertz);
         } else if (argument == "--out") {
             options.Out = value(i);
         } else if (argument == "--json") {

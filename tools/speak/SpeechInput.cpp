@@ -1,8 +1,11 @@
 #include "SpeechInput.h"
 
+#include "WholeNumber.h"
+
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -143,24 +146,13 @@ std::int64_t Number(const TTag& tag, const std::u16string& attribute, std::int64
     if (found == tag.Attributes.end())
         throw TMarkupError(tag.Position,
                            "<" + Narrow(tag.Name) + "> needs the attribute " + Narrow(attribute));
-    const std::u16string& text = found->second;
-    std::size_t i = text.size() > 0 && (text[0] == u'-' || text[0] == u'+') ? 1 : 0;
-    std::int64_t value = 0;
-    bool digits = i < text.size();
-    for (; i < text.size() && digits; ++i) {
-        digits = text[i] >= u'0' && text[i] <= u'9';
-        value = value * 10 + (text[i] - u'0');
-        if (value > std::numeric_limits<std::uint32_t>::max())
-            digits = false;
-    }
-    if (!text.empty() && text[0] == u'-')
-        value = -value;
-    if (!digits || value < lowest || value > highest)
+    const std::optional<std::int64_t> value = WholeNumberIn(found->second, lowest, highest);
+    if (!value)
         throw TMarkupError(tag.Position, Narrow(attribute) + " of <" + Narrow(tag.Name) +
                                              "> must be a whole number from " +
                                              std::to_string(lowest) + " to " +
                                              std::to_string(highest));
-    return value;
+    return *value;
 }
 
 struct TOpenElement {

@@ -4,6 +4,7 @@
 #include "Platform.h"
 #include "TextCodec.h"
 #include "VoiceTokens.h"
+#include "WholeNumber.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -74,9 +75,7 @@ int main(int argc, char** argv) {
                 Fail(ExitUsage, option + " needs a value\n" + Usage);
             const std::u16string value = Utf16FromUtf8(argv[i + 1]);
             if (option == "--rate") {
-                const unsigned long rate = std::strtoul(argv[i + 1], nullptr, 10);
-                if (rate < 4000 || rate > 96000 ||
-                    value.find_first_not_of(u"0123456789") != std::u16string::npos)
+                if (!WholeNumberIn(value, 4000, 96000))
                     Fail(ExitUsage, "--rate must be a whole number of Hz from 4000 to 96000");
                 token.SamplingRate = value;
             } else if (option == "--gender") {
