@@ -104,20 +104,19 @@ bool IsSwitch(const std::u16string& argument, std::u16string_view name) {
     return true;
 }
 
-std::u16string Widened(const char* text) {
-    std::u16string wide;
-    for (; *text; ++text)
-        wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(*text)));
-    return wide;
-}
-
-// The creation failure box: the error's text, with a full stop added unless its last
-// character sorts at or below "." (so "Geheugen vol!" stays as it is, while "Wat?" becomes
-// "Wat?."), the rule by which the box has always ended its text.
-void ShowCreationError(std::u16string text) {
-    if (!text.empty() && text.back() > u'.')
-        text.push_back(u'.');
-    Platform::ShowMessageBox(text, ZezErrorCaption,
+// The creation failure box: the error's text (its bytes widened one by one), with a full
+// stop added unless its last character sorts at or below "." (so "Geheugen vol!" stays as it
+// is, while "Wat?" becomes "Wat?."), the rule by which the box has always ended its text.
+// Built in a fixed buffer: the failure may be that memory ran out. A longer text is cut.
+void ShowCreationError(const char* text) noexcept {
+    char16_t message[512];
+    std::size_t length = 0;
+    for (; text[length] != '\0' && length < sizeof message / sizeof message[0] - 2; ++length)
+        message[length] = static_cast<char16_t>(static_cast<unsigned char>(text[length]));
+    if (length > 0 && message[length - 1] > u'.')
+        message[length++] = u'.';
+    message[length] = u'\0';
+    Platform::ShowMessageBox(message, ZezErrorCaption,
                              Platform::MessageBoxOk | Platform::MessageBoxIconStop |
                                  Platform::MessageBoxSetForeground);
 }
@@ -234,10 +233,13 @@ HRESULT STDMETHODCALLTYPE TComClassFactory::CreateInstance(IUnknown* pUnkOuter, 
     try {
         object = FSettings.Create(this, pUnkOuter);
     } catch (const std::bad_alloc&) {
-        ShowCreationError(u"Out of memory");
+        ShowCreationError("Out of memory");
         return E_UNEXPECTED;
     } catch (const std::exception& error) {
-        ShowCreationError(Widened(error.what()));
+        ShowCreationError(error.what());
+        return E_UNEXPECTED;
+    } catch (...) {
+        ShowCreationError("Unknown error");
         return E_UNEXPECTED;
     }
     const HRESULT result = object->ObjQueryInterface(riid, ppvObject);

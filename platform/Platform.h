@@ -66,8 +66,9 @@ constexpr unsigned MessageBoxIconStop = 0x10;
 constexpr unsigned MessageBoxSetForeground = 0x10000;
 
 // A modal message box without owner window; returns when the user has closed it, with the
-// platform's result.
-int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style);
+// platform's result. Both texts end with a NUL. Nothing is allocated on the way, so that a
+// box can report that memory ran out.
+int ShowMessageBox(const char16_t* text, const char16_t* caption, unsigned style);
 
 // While a handler is set, every message box goes to it instead of the user, and
 // ShowMessageBox returns 1 (OK) at once: tests see the boxes without anyone closing them.

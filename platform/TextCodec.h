@@ -5,5 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include <cstddef>
+
 std::u16string Utf16FromUtf8(std::string_view text);
 std::string Utf8FromUtf16(std::u16string_view text);
+
+// The UTF-8 bytes (1 to 4, written to `out`) of the code point at `text[position]`, a
+// surrogate pair taken whole; `position` moves past it. Allocates nothing.
+std::size_t Utf8OfCodePoint(std::u16string_view text, std::size_t& position, char out[4]);

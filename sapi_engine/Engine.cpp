@@ -139,6 +139,10 @@ HRESULT STDMETHODCALLTYPE TKelvoraSAPI5Engine::Speak(DWORD, REFGUID, const WAVEF
         api.kelvoraSetVolume(channel, volume);
 
         TTranslation translation = TranslateFragments(pTextFragList);
+        // Speaking a part of the text, or nothing, would tell the host that all of it was
+        // spoken.
+        if (translation.Stopped)
+            return E_OUTOFMEMORY;
         api.kelvoraSetInputTextW(channel, translation.EngineInputText.c_str());
         TPhoneLoop(*pOutputSite, channel, translation.SyncList, SamplingRate).Run();
         return S_OK;

@@ -212,6 +212,7 @@ TTranslation TranslateFragments(const SPVTEXTFRAG* first) noexcept {
         }
     } catch (const std::exception&) {
         std::u16string().swap(out);
+        result.Stopped = true;
     }
     AttachPunctuation(out);
     return result;

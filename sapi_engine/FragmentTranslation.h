@@ -49,10 +49,11 @@ private:
 struct TTranslation {
     std::u16string EngineInputText;
     TSyncQueue SyncList;
+    bool Stopped = false; // memory ran out: the text is empty and the list incomplete
 };
 
 // Translates the fragments from `first` along pNext. Never throws: when memory runs out,
-// the text is emptied and the nodes made so far are kept.
+// the text is emptied, the nodes made so far are kept and Stopped is set.
 TTranslation TranslateFragments(const SPVTEXTFRAG* first) noexcept;
 
 // Every code unit followed by one space: "AB" becomes "A B ".

@@ -24,6 +24,7 @@ std::mutex LibraryLock;
 std::u16string SearchDirectory;
 
 std::atomic<int> FailingTaskMemAllocs{0};
+std::atomic<bool (*)()> TaskMemAllocFailure{nullptr};
 
 } // namespace
 
@@ -60,10 +61,25 @@ void PinModuleContaining(const void* codeAddress) {
         dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
-int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style) {
+namespace {
+
+// Writes UTF-16 text to standard error as UTF-8, allocating nothing.
+void WriteToStandardError(const char16_t* text) {
+    const std::u16string_view view(text);
+    char bytes[4];
+    for (std::size_t i = 0; i < view.size();)
+        std::fwrite(bytes, 1, Utf8OfCodePoint(view, i, bytes), stderr);
+}
+
+} // namespace
+
+int ShowMessageBox(const char16_t* text, const char16_t* caption, unsigned style) {
     if (PassToMessageBoxHandler(text, caption, style))
         return 1;
-    std::fprintf(stderr, "%s: %s\n", Utf8FromUtf16(caption).c_str(), Utf8FromUtf16(text).c_str());
+    WriteToStandardError(caption);
+    std::fputs(": ", stderr);
+    WriteToStandardError(text);
+    std::fputc('\n', stderr);
     return 1;
 }
 
@@ -157,6 +173,8 @@ HRESULT LockObjectExternal(IUnknown*, bool, bool) {
 }
 
 void* TaskMemAlloc(std::size_t byteCount) {
+    if (auto fails = TaskMemAllocFailure.load(); fails && fails())
+        return nullptr;
     for (int failing = FailingTaskMemAllocs.load(); failing > 0;)
         if (FailingTaskMemAllocs.compare_exchange_weak(failing, failing - 1))
             return nullptr;
@@ -173,6 +191,10 @@ namespace PortableTesting {
 
 void FailTaskMemAllocs(int count) {
     Platform::FailingTaskMemAllocs = count;
+}
+
+void SetTaskMemAllocFailure(bool (*fails)()) {
+    Platform::TaskMemAllocFailure = fails;
 }
 
 } // namespace PortableTesting

@@ -195,16 +195,18 @@ bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16str
             return false;
         --allowed->second;
     }
-    for (std::u16string path(key); !path.empty(); path = ParentPath(path)) {
-        TKey& created = registry.Keys[{root, Folded(path)}];
-        if (created.Name.empty())
-            created.Name = path;
+    // As the system's registry does, a write that runs out of memory fails whole: the value
+    // is made in full before it goes in, and a key goes in with its name.
+    try {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        TValue value{std::u16string(valueName), type, {bytes, bytes + byteCount}};
+        for (std::u16string path(key); !path.empty(); path = ParentPath(path))
+            registry.Keys.try_emplace({root, Folded(path)}, TKey{path, {}});
+        registry.Keys[{root, Folded(key)}].Values.insert_or_assign(Folded(valueName),
+                                                                   std::move(value));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    TValue& value = registry.Keys[{root, Folded(key)}].Values[Folded(valueName)];
-    value.Name = valueName;
-    value.Type = type;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    value.Data.assign(bytes, bytes + byteCount);
     SaveRegistry(registry);
     return true;
 }

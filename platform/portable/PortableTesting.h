@@ -12,5 +12,8 @@ void ResetRegistry();
 void RefuseRegistryWritesAfter(Platform::TRegistryRoot root, int allowed);
 // The next `count` task-allocator calls return null.
 void FailTaskMemAllocs(int count);
+// While set, the task allocator asks `fails` before every allocation and returns null when
+// it answers true; null removes it.
+void SetTaskMemAllocFailure(bool (*fails)());
 
 } // namespace PortableTesting

@@ -145,11 +145,11 @@ void PinModuleContaining(const void* codeAddress) {
                        static_cast<LPCWSTR>(codeAddress), &module);
 }
 
-int ShowMessageBox(std::u16string_view text, std::u16string_view caption, unsigned style) {
+int ShowMessageBox(const char16_t* text, const char16_t* caption, unsigned style) {
     if (PassToMessageBoxHandler(text, caption, style))
         return IDOK;
-    const std::u16string message(text), title(caption);
-    return MessageBoxW(nullptr, Wide(message), Wide(title), style);
+    return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text),
+                       reinterpret_cast<const wchar_t*>(caption), style);
 }
 
 std::size_t AnsiToUtf16(const char* text, std::size_t length, char16_t* out, std::size_t capacity) {

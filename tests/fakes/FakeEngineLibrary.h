@@ -60,6 +60,7 @@ public:
     THeldLibrary& operator=(const THeldLibrary&) = delete;
     ~THeldLibrary() { Platform::FreeLibraryModule(FModule); }
     std::vector<std::string> Calls() const { return FakeEngineLibrary::Calls(FModule); }
+    Platform::TModule Module() const { return FModule; }
     void ClearCalls() const { Export<void (*)()>("fakeClearCallLog", FModule)(); }
 
 private:

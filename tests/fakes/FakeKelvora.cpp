@@ -11,6 +11,7 @@
 // benchmarks). Extra exports, named fake*, let tests steer and read it.
 #include "ControlLanguage.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -62,6 +63,24 @@ struct TChannel {
 
 std::mutex Lock;
 std::string CallLog;
+// Called on entering and leaving each entry point of the library's own (fakeSetCallHooks).
+std::atomic<void (*)()> EnterHook{nullptr};
+std::atomic<void (*)()> LeaveHook{nullptr};
+
+// One call into the library: brackets it with the hooks.
+class TLibraryCall {
+public:
+    TLibraryCall() {
+        if (auto enter = EnterHook.load())
+            enter();
+    }
+    TLibraryCall(const TLibraryCall&) = delete;
+    TLibraryCall& operator=(const TLibraryCall&) = delete;
+    ~TLibraryCall() {
+        if (auto leave = LeaveHook.load())
+            leave();
+    }
+};
 std::uint8_t InitializeResult = FAKE_INITIALIZE_RESULT;
 bool NullVoices = false;
 bool NullChannels = false;
@@ -160,6 +179,7 @@ void MakePhones(TChannel& channel, const std::u16string& text) {
 } // namespace
 
 FAKE_EXPORT std::uint32_t kelvoraGetMinorVersion() {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraGetMinorVersion");
     return 0;
@@ -167,6 +187,7 @@ FAKE_EXPORT std::uint32_t kelvoraGetMinorVersion() {
 
 #ifndef FAKE_WITHOUT_MAJOR_VERSION
 FAKE_EXPORT std::uint32_t kelvoraGetMajorVersion() {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraGetMajorVersion");
     return FAKE_MAJOR_VERSION;
@@ -174,6 +195,7 @@ FAKE_EXPORT std::uint32_t kelvoraGetMajorVersion() {
 #endif
 
 FAKE_EXPORT std::uint8_t kelvoraInitialize() {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraInitialize");
     return InitializeResult;
@@ -181,6 +203,7 @@ FAKE_EXPORT std::uint8_t kelvoraInitialize() {
 
 #ifndef FAKE_WITHOUT_CLOSE
 FAKE_EXPORT std::uint8_t kelvoraClose() {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraClose");
     return 1;
@@ -188,6 +211,7 @@ FAKE_EXPORT std::uint8_t kelvoraClose() {
 #endif
 
 FAKE_EXPORT void* kelvoraCreateVoiceW(const char16_t* name) {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     std::u16string voiceName = name ? name : u"(null)";
     Record("kelvoraCreateVoiceW " + Narrow(voiceName));
@@ -200,6 +224,7 @@ FAKE_EXPORT void* kelvoraCreateVoiceW(const char16_t* name) {
 
 FAKE_EXPORT void* kelvoraCreateChannel(void* voice, std::uint32_t samplingRate,
                                        std::uint32_t reserved) {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraCreateChannel " + std::to_string(samplingRate) + " " + std::to_string(reserved));
     if (!Find(Voices, voice, "kelvoraCreateChannel") || NullChannels)
@@ -216,6 +241,7 @@ FAKE_EXPORT void* kelvoraCreateChannel(void* voice, std::uint32_t samplingRate,
 }
 
 FAKE_EXPORT void kelvoraSetTempo(void* channel, std::int32_t tempo) {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraSetTempo", tempo);
     if (TChannel* found = Find(Channels, channel, "kelvoraSetTempo"))
@@ -223,6 +249,7 @@ FAKE_EXPORT void kelvoraSetTempo(void* channel, std::int32_t tempo) {
 }
 
 FAKE_EXPORT void kelvoraSetVolume(void* channel, std::uint32_t volume) {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraSetVolume", volume);
     if (TChannel* found = Find(Channels, channel, "kelvoraSetVolume"))
@@ -230,6 +257,7 @@ FAKE_EXPORT void kelvoraSetVolume(void* channel, std::uint32_t volume) {
 }
 
 FAKE_EXPORT void kelvoraSetInputTextW(void* channel, const char16_t* text) {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     std::u16string input = text ? text : u"";
     Record("kelvoraSetInputTextW " + Narrow(input));
@@ -241,6 +269,7 @@ FAKE_EXPORT void kelvoraSetInputTextW(void* channel, const char16_t* text) {
 FAKE_EXPORT std::uint8_t kelvoraGetPhone(void* channel, const char** symbol, std::uint32_t* samples,
                                          const std::int16_t** buffer, std::uint32_t* position,
                                          std::uint32_t* wordLength) {
+    const TLibraryCall call;
 #ifdef FAKE_FAST
     TChannel* found = static_cast<TChannel*>(channel);
 #else
@@ -283,6 +312,7 @@ FAKE_EXPORT std::uint8_t kelvoraGetPhone(void* channel, const char** symbol, std
 #endif
 
 FAKE_EXPORT void kelvoraDeleteChannel(void* channel) {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraDeleteChannel");
     if (Find(Channels, channel, "kelvoraDeleteChannel"))
@@ -290,6 +320,7 @@ FAKE_EXPORT void kelvoraDeleteChannel(void* channel) {
 }
 
 FAKE_EXPORT void kelvoraDeleteVoice(void* voice) {
+    const TLibraryCall call;
     std::lock_guard<std::mutex> guard(Lock);
     Record("kelvoraDeleteVoice");
     if (Find(Voices, voice, "kelvoraDeleteVoice"))
@@ -342,4 +373,11 @@ FAKE_EXPORT const std::int16_t* fakeLastPhoneBuffer() {
 FAKE_EXPORT void fakeReserveCallLog(std::uint32_t bytes) {
     std::lock_guard<std::mutex> guard(Lock);
     CallLog.reserve(bytes);
+}
+
+// Hooks called on entering and leaving each kelvora entry point (null for none): a test that
+// makes memory run out in the engine lets the library, which never throws, be.
+FAKE_EXPORT void fakeSetCallHooks(void (*enter)(), void (*leave)()) {
+    EnterHook = enter;
+    LeaveHook = leave;
 }
