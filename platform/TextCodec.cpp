@@ -21,6 +21,11 @@ std::u16string Utf16FromUtf8(std::string_view text) {
             valid = next >> 6 == 2;
             code = code << 6 | (next & 0x3F);
         }
+        // The shortest form only, and no surrogate or value past U+10FFFF: anything else is
+        // not UTF-8, whatever its bit pattern.
+        static constexpr std::uint32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= Smallest[length] && code <= 0x10FFFF &&
+                (code < 0xD800 || code > 0xDFFF);
         if (!valid) {
             out.push_back(u'\uFFFD');
             ++i;
