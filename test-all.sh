@@ -9,7 +9,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 
 source cmake/ensure-packages
 ensure_packages cmake g++ googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime icoutils
+  g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime icoutils clang libclang-rt-14-dev
 
 jobs=$(nproc)
 echo "== host build"
@@ -18,6 +18,9 @@ cmake --build --preset host -j "$jobs"
 echo "== host build under ThreadSanitizer"
 cmake --preset host-tsan
 cmake --build --preset host-tsan -j "$jobs"
+echo "== host fuzz targets (clang, libFuzzer)"
+cmake --preset host-fuzz
+cmake --build --preset host-fuzz -j "$jobs"
 echo "== windows build"
 cmake --preset windows
 cmake --build --preset windows -j "$jobs"
@@ -33,6 +36,8 @@ echo "== host tests"
 ctest --preset host -j "$jobs" || status=1
 echo "== host tests under ThreadSanitizer"
 ctest --preset host-tsan -j "$jobs" || status=1
+echo "== fuzz targets, a bounded number of inputs each"
+ctest --preset host-fuzz || status=1
 echo "== windows tests (under Wine)"
 ctest --preset windows -j "$jobs" || status=1
 exit $status

@@ -95,6 +95,7 @@ const std::uintptr_t LoadId = static_cast<std::uintptr_t>(
     std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFFF);
 std::uintptr_t Serial = 0;
 std::map<std::uintptr_t, std::unique_ptr<TVoice>> Voices;
+std::uint32_t StaleCalls = 0; // calls with a handle this load never made, or deleted
 std::map<std::uintptr_t, std::unique_ptr<TChannel>> Channels;
 
 std::string Narrow(const std::u16string& text) {
@@ -127,6 +128,7 @@ T* Find(std::map<std::uintptr_t, std::unique_ptr<T>>& objects, void* handle, con
     if (found != objects.end())
         return found->second.get();
     Record(std::string("STALE ") + call);
+    ++StaleCalls;
     return nullptr;
 }
 
@@ -356,6 +358,11 @@ FAKE_EXPORT void fakeSetNullHandles(std::uint8_t which) {
 FAKE_EXPORT void fakeSetPhoneSamples(std::uint32_t samples) {
     std::lock_guard<std::mutex> guard(Lock);
     PhoneSamplesOverride = samples;
+}
+
+FAKE_EXPORT std::uint32_t fakeStaleCallCount() {
+    std::lock_guard<std::mutex> guard(Lock);
+    return StaleCalls;
 }
 
 FAKE_EXPORT std::uint32_t fakeLiveHandleCount() {
