@@ -27,8 +27,9 @@ TEST(TextCodec, DecodesUtf8AndReplacesWhatIsNot) {
     };
     for (const TDecodeCase& c : cases) {
         EXPECT_EQ(Utf16FromUtf8(c.Utf8), c.Utf16) << c.Name;
-        if (c.Utf16.find(u'\uFFFD') == std::u16string::npos)
+        if (c.Utf16.find(u'\uFFFD') == std::u16string::npos) {
             EXPECT_EQ(Utf8FromUtf16(c.Utf16), c.Utf8) << c.Name;
+        }
     }
 }
 
