@@ -47,6 +47,17 @@ else
   fail "no WAV file"
 fi
 grep -qs '<svg' "$work/hallo.svg" || fail "no SVG drawing"
+
+# Arguments arrive as typed (on Windows from the wide command line), file names included.
+expect_exit 0 run kelvora-speak --voice "Test Stem" --json --out "$(native "$work/één.wav")" \
+  "één café Zoë"
+for word in één café Zoë; do
+  grep -q "\"text\":\"$word\"" "$work/out" || fail "the word $word did not arrive: $(cat "$work/out")"
+done
+[ -f "$work/één.wav" ] || fail "no WAV file under the name één.wav"
+expect_exit 0 run kelvora-voice add "Zoë" --rate 16000
+run kelvora-voice list | grep -q "	Zoë	" || fail "list does not show the voice Zoë"
+expect_exit 0 run kelvora-voice remove "Zoë"
 expect_exit 67 run kelvora-speak --voice "Nobody" "Hallo"
 expect_exit 65 run kelvora-speak --xml --out "$(native "$work/x.wav")" 'Een <rate absspeed="3">twee'
 grep -q 'line 1, column 5' "$work/err" || fail "the markup error names no position: $(cat "$work/err")"

@@ -1,5 +1,7 @@
 #include "WavFile.h"
 
+#include "CommandLine.h"
+
 #include <fstream>
 
 namespace {
@@ -47,7 +49,7 @@ std::vector<std::uint8_t> WavFileBytes(const std::vector<std::int16_t>& samples,
 bool WriteWavFile(const std::string& path, const std::vector<std::int16_t>& samples,
                   std::uint32_t samplingRate) {
     const std::vector<std::uint8_t> bytes = WavFileBytes(samples, samplingRate);
-    std::ofstream file(path, std::ios::binary);
+    std::ofstream file(PathFromUtf8(path), std::ios::binary);
     file.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file);

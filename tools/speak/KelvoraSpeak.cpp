@@ -3,6 +3,7 @@
 // binds a voice token, agrees the format, calls Speak with its own site, writes the audio as
 // a WAV file and prints the event timeline. With --sapi (Windows) the system's SAPI runtime
 // drives the engine instead, as it does for every application.
+#include "CommandLine.h"
 #include "Engine.h"
 #include "KElvoraAPI.h"
 #include "Platform.h"
@@ -97,15 +98,15 @@ struct TOptions {
     std::exit(code);
 }
 
-TOptions ParseOptions(int argc, char** argv) {
+TOptions ParseOptions(const std::vector<std::string>& arguments) {
     TOptions options;
-    auto value = [&](int& i) -> std::string {
-        if (i + 1 >= argc)
-            Fail(ExitUsage, std::string(argv[i]) + " needs a value\n" + Usage);
-        return argv[++i];
+    auto value = [&](std::size_t& i) -> std::string {
+        if (i + 1 >= arguments.size())
+            Fail(ExitUsage, arguments[i] + " needs a value\n" + Usage);
+        return arguments[++i];
     };
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         if (argument == "-h" || argument == "--help") {
             std::cout << Usage;
             std::exit(ExitOk);
@@ -155,7 +156,7 @@ std::string ReadInput(const TOptions& options) {
     if (options.Text)
         return *options.Text;
     if (options.File && *options.File != "-") {
-        std::ifstream file(*options.File, std::ios::binary);
+        std::ifstream file(PathFromUtf8(*options.File), std::ios::binary);
         if (!file)
             Fail(ExitNoInput, "cannot read " + *options.File);
         return std::string(std::istreambuf_iterator<char>(file), {});
@@ -225,7 +226,7 @@ void WriteResults(const TOptions& options, const std::vector<std::int16_t>& audi
     if (!WriteWavFile(options.Out, audio, samplingRate))
         Fail(ExitCannotWrite, "cannot write " + options.Out);
     if (options.Svg) {
-        std::ofstream svg(*options.Svg, std::ios::binary);
+        std::ofstream svg(PathFromUtf8(*options.Svg), std::ios::binary);
         svg << TimelineSvg(audio, events, source, samplingRate);
         if (!svg)
             Fail(ExitCannotWrite, "cannot write " + *options.Svg);
@@ -274,7 +275,8 @@ int SpeakWithSapi(const TOptions& options, const std::u16string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const TOptions options = ParseOptions(argc, argv);
+    UseUtf8Console();
+    const TOptions options = ParseOptions(Utf8Arguments(argc, argv));
     const std::u16string text = Utf16FromUtf8(ReadInput(options));
     if (options.Sapi) {
 #ifdef _WIN32

@@ -1,5 +1,6 @@
 // kelvora-voice: adds, removes and lists the SAPI voice tokens that lead applications to
 // this engine. The DLL writes none itself.
+#include "CommandLine.h"
 #include "KElvoraAPI.h"
 #include "Platform.h"
 #include "TextCodec.h"
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,12 +36,15 @@ const char Usage[] =
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string command = argc > 1 ? argv[1] : "";
+    UseUtf8Console();
+    const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    const std::size_t count = arguments.size();
+    const std::string command = count > 1 ? arguments[1] : "";
     if (command == "-h" || command == "--help") {
         std::cout << Usage;
         return ExitOk;
     }
-    if (command == "list" && argc == 2) {
+    if (command == "list" && count == 2) {
         for (const TVoiceToken& token : ListVoiceTokens())
             std::cout << Utf8FromUtf16(token.Key) << "\t" << Utf8FromUtf16(token.VoiceName) << "\t"
                       << Utf8FromUtf16(token.SamplingRate) << " Hz\t" << Utf8FromUtf16(token.Gender)
@@ -47,33 +52,34 @@ int main(int argc, char** argv) {
                       << "\n";
         return ExitOk;
     }
-    if (command == "set-library" && argc == 3) {
+    if (command == "set-library" && count == 3) {
         if (!Platform::WriteRegistryString(Platform::TRegistryRoot::LocalMachine, EngineRegistryKey,
-                                           EngineRegistryValue, Utf16FromUtf8(argv[2])))
+                                           EngineRegistryValue, Utf16FromUtf8(arguments[2])))
             Fail(ExitCannotWrite, "cannot write the Path value (administrator rights are needed)");
-        std::cout << "the speech engine library is now looked for in " << argv[2] << "\\x64\n";
+        std::cout << "the speech engine library is now looked for in " << arguments[2] << "\\x64\n";
         return ExitOk;
     }
-    if (command == "remove" && argc == 3) {
-        const std::u16string name = Utf16FromUtf8(argv[2]);
+    if (command == "remove" && count == 3) {
+        const std::u16string name = Utf16FromUtf8(arguments[2]);
         std::optional<TVoiceToken> token = FindVoiceToken(TokenKeyFor(name));
         if (!token)
             token = FindVoiceToken(name);
         if (!token || !RemoveVoiceToken(token->Key))
-            Fail(ExitNoVoice, "no voice token \"" + std::string(argv[2]) + "\" of this engine");
+            Fail(ExitNoVoice,
+                 "no voice token \"" + std::string(arguments[2]) + "\" of this engine");
         std::cout << "removed " << Utf8FromUtf16(token->Key) << "\n";
         return ExitOk;
     }
-    if (command == "add" && argc >= 3 && argv[2][0] != '-') {
+    if (command == "add" && count >= 3 && arguments[2][0] != '-') {
         TVoiceToken token;
-        token.VoiceName = Utf16FromUtf8(argv[2]);
+        token.VoiceName = Utf16FromUtf8(arguments[2]);
         token.Key = TokenKeyFor(token.VoiceName);
         token.SamplingRate = u"22050";
-        for (int i = 3; i < argc; i += 2) {
-            const std::string option = argv[i];
-            if (i + 1 >= argc)
+        for (std::size_t i = 3; i < count; i += 2) {
+            const std::string option = arguments[i];
+            if (i + 1 >= count)
                 Fail(ExitUsage, option + " needs a value\n" + Usage);
-            const std::u16string value = Utf16FromUtf8(argv[i + 1]);
+            const std::u16string value = Utf16FromUtf8(arguments[i + 1]);
             if (option == "--rate") {
                 if (!WholeNumberIn(value, 4000, 96000))
                     Fail(ExitUsage, "--rate must be a whole number of Hz from 4000 to 96000");
@@ -90,7 +96,7 @@ int main(int argc, char** argv) {
         }
         if (!AddVoiceToken(token))
             Fail(ExitCannotWrite, "cannot write the voice token (administrator rights are needed)");
-        std::cout << "added " << Utf8FromUtf16(token.Key) << " (" << argv[2] << ", "
+        std::cout << "added " << Utf8FromUtf16(token.Key) << " (" << arguments[2] << ", "
                   << Utf8FromUtf16(token.SamplingRate) << " Hz)\n";
         return ExitOk;
     }
