@@ -158,6 +158,18 @@ TRegistry& Registry() {
     return *registry;
 }
 
+// Whether a write (or a deletion) under `root` may go ahead; counts it against the writes
+// a test allowed.
+bool TakeAllowedWrite(TRegistry& registry, TRegistryRoot root) {
+    auto allowed = registry.AllowedWrites.find(root);
+    if (allowed == registry.AllowedWrites.end())
+        return true;
+    if (allowed->second == 0)
+        return false;
+    --allowed->second;
+    return true;
+}
+
 std::u16string ParentPath(std::u16string_view path) {
     std::size_t slash = path.rfind(u'\\');
     return slash == std::u16string_view::npos ? std::u16string()
@@ -190,11 +202,8 @@ bool WriteRegistryValue(TRegistryRoot root, std::u16string_view key, std::u16str
     std::lock_guard<std::mutex> guard(registry.Lock);
     if (key.empty())
         return false;
-    if (auto allowed = registry.AllowedWrites.find(root); allowed != registry.AllowedWrites.end()) {
-        if (allowed->second == 0)
-            return false;
-        --allowed->second;
-    }
+    if (!TakeAllowedWrite(registry, root))
+        return false;
     // As the system's registry does, a write that runs out of memory fails whole: the value
     // is made in full before it goes in, and a key goes in with its name.
     try {
@@ -237,6 +246,8 @@ bool DeleteRegistryKey(TRegistryRoot root, std::u16string_view key) {
     auto child = registry.Keys.lower_bound({root, childPrefix});
     if (child != registry.Keys.end() && child->first.first == root &&
         child->first.second.compare(0, childPrefix.size(), childPrefix) == 0)
+        return false;
+    if (!TakeAllowedWrite(registry, root))
         return false;
     registry.Keys.erase(found);
     SaveRegistry(registry);

@@ -8,7 +8,8 @@
 namespace PortableTesting {
 
 void ResetRegistry();
-// Under `root`, the next `allowed` writes succeed and every one after them is refused.
+// Under `root`, the next `allowed` writes (deletions of keys too) succeed and every one after
+// them is refused, as for want of rights.
 void RefuseRegistryWritesAfter(Platform::TRegistryRoot root, int allowed);
 // The next `count` task-allocator calls return null.
 void FailTaskMemAllocs(int count);

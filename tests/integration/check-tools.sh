@@ -33,7 +33,7 @@ expect_exit() {
 }
 
 expect_exit 0 run kelvora-voice add "Test Stem" --rate 16000 --gender Male
-run kelvora-voice list | grep -q 'Kelvora_Test_Stem' || fail "list does not show the new voice"
+run kelvora-voice list | grep -q 'Kelvora_Test_0020Stem' || fail "list does not show the new voice"
 expect_exit 69 run kelvora-speak --voice "Test Stem" "Hallo"
 grep -q 'Software\\Kelvora\\TTS\\Path' "$work/err" || fail "no word of the Path value: $(cat "$work/err")"
 expect_exit 0 run kelvora-voice set-library "$(native "$build_dir/demo")"

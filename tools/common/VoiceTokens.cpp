@@ -38,22 +38,26 @@ std::optional<TVoiceToken> ReadToken(const std::u16string& key) {
 } // namespace
 
 std::u16string TokenKeyFor(const std::u16string& voiceName) {
+    static const char16_t digits[] = u"0123456789ABCDEF";
     std::u16string key = u"Kelvora_";
     for (char16_t c : voiceName) {
-        const bool plain =
-            (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
-        key.push_back(plain ? c : u'_');
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) {
+            key.push_back(c);
+            continue;
+        }
+        key.push_back(u'_');
+        for (int shift = 12; shift >= 0; shift -= 4)
+            key.push_back(digits[c >> shift & 0xF]);
     }
     return key;
 }
 
 std::optional<TVoiceToken> FindVoiceToken(const std::u16string& name) {
-    if (std::optional<TVoiceToken> token = ReadToken(name))
-        return token;
     for (const std::u16string& key : Platform::RegistrySubkeys(Machine, VoiceTokensKey))
         if (Read(TokenPath(key) + u"\\Attributes", u"Name") == name)
-            return ReadToken(key);
-    return std::nullopt;
+            if (std::optional<TVoiceToken> token = ReadToken(key))
+                return token;
+    return ReadToken(name);
 }
 
 std::vector<TVoiceToken> ListVoiceTokens() {
@@ -84,9 +88,35 @@ bool AddVoiceToken(const TVoiceToken& token) {
     return true;
 }
 
-bool RemoveVoiceToken(const std::u16string& key) {
-    if (!ReadToken(key))
-        return false;
-    Platform::DeleteRegistryKey(Machine, TokenPath(key) + u"\\Attributes");
-    return Platform::DeleteRegistryKey(Machine, TokenPath(key));
+bool VoiceTokenKeyExists(const std::u16string& key) {
+    for (const std::u16string& existing : Platform::RegistrySubkeys(Machine, VoiceTokensKey))
+        if (existing == key)
+            return true;
+    return false;
+}
+
+TRemoval RemoveVoiceToken(const std::u16string& key, std::u16string& obstacle) {
+    const std::optional<TVoiceToken> token = ReadToken(key);
+    if (!token)
+        return TRemoval::NotFound;
+    const std::u16string path = TokenPath(key);
+    const std::u16string attributes = path + u"\\Attributes";
+    for (const std::u16string& subkey : Platform::RegistrySubkeys(Machine, path))
+        if (subkey != u"Attributes") {
+            obstacle = key + u"\\" + subkey;
+            return TRemoval::ForeignSubkey;
+        }
+    for (const std::u16string& subkey : Platform::RegistrySubkeys(Machine, attributes)) {
+        obstacle = key + u"\\Attributes\\" + subkey;
+        return TRemoval::ForeignSubkey;
+    }
+    if (!Platform::DeleteRegistryKey(Machine, attributes) &&
+        !Platform::RegistrySubkeys(Machine, path).empty())
+        return TRemoval::Denied;
+    if (!Platform::DeleteRegistryKey(Machine, path)) {
+        // The key stays: give it back its attributes, as they were.
+        AddVoiceToken(*token);
+        return TRemoval::Denied;
+    }
+    return TRemoval::Removed;
 }

@@ -19,11 +19,13 @@ struct TVoiceToken {
     std::u16string Vendor = u"Kelvora";
 };
 
-// The token key a voice of this name gets: "Kelvora_" and the name, other characters than
-// letters and digits as "_".
+// The token key a voice of this name gets: "Kelvora_" and the name, ASCII letters and digits
+// as they are and every other code unit as "_" and four hexadecimal digits ("Anna B" gives
+// "Kelvora_Anna_0020B"), so that distinct names never share a key.
 std::u16string TokenKeyFor(const std::u16string& voiceName);
 
-// A token of this engine by its key name, or else by its Attributes\Name.
+// A token of this engine by its Attributes\Name, or else by its key name; tokens of other
+// engines are passed over.
 std::optional<TVoiceToken> FindVoiceToken(const std::u16string& name);
 
 // The tokens that name this engine.
@@ -32,5 +34,12 @@ std::vector<TVoiceToken> ListVoiceTokens();
 // False when a value cannot be written (for want of rights, say).
 bool AddVoiceToken(const TVoiceToken& token);
 
-// Removes the token's keys; false when there was no such token.
-bool RemoveVoiceToken(const std::u16string& key);
+// Whether a key of that name exists under VoiceTokensKey, of any engine.
+bool VoiceTokenKeyExists(const std::u16string& key);
+
+enum class TRemoval { Removed, NotFound, ForeignSubkey, Denied };
+
+// Removes a token of this engine whole, or nothing of it: a subkey that is not the token's
+// own keeps it (its name in `obstacle`), and a deletion that the registry refuses puts back
+// what was already deleted.
+TRemoval RemoveVoiceToken(const std::u16string& key, std::u16string& obstacle);

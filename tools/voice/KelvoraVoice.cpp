@@ -23,7 +23,8 @@ const char Usage[] =
     "       kelvora-voice set-library DIR\n"
     "Writes and removes the voice tokens of KelvoraSAPI5 under\n"
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech\\Voices\\Tokens (administrator rights).\n"
-    "NAME is the voice name handed to the speech engine library; the token is Kelvora_NAME.\n"
+    "NAME is the voice name handed to the speech engine library; the token is Kelvora_NAME,\n"
+    "with every character but ASCII letters and digits written as _ and its hex code.\n"
     "Defaults: --rate 22050 --gender Female --age Adult --vendor Kelvora.\n"
     "set-library writes the install directory of the speech engine library, the directory\n"
     "that holds x64\\KELVORA.DLL, as HKEY_LOCAL_MACHINE\\Software\\Kelvora\\TTS\\Path.\n";
@@ -61,19 +62,36 @@ int main(int argc, char** argv) {
     }
     if (command == "remove" && count == 3) {
         const std::u16string name = Utf16FromUtf8(arguments[2]);
-        std::optional<TVoiceToken> token = FindVoiceToken(TokenKeyFor(name));
+        std::optional<TVoiceToken> token = FindVoiceToken(name);
         if (!token)
-            token = FindVoiceToken(name);
-        if (!token || !RemoveVoiceToken(token->Key))
-            Fail(ExitNoVoice,
-                 "no voice token \"" + std::string(arguments[2]) + "\" of this engine");
-        std::cout << "removed " << Utf8FromUtf16(token->Key) << "\n";
-        return ExitOk;
+            token = FindVoiceToken(TokenKeyFor(name));
+        if (!token)
+            Fail(ExitNoVoice, "no voice token \"" + arguments[2] + "\" of this engine");
+        std::u16string obstacle;
+        switch (RemoveVoiceToken(token->Key, obstacle)) {
+        case TRemoval::Removed:
+            std::cout << "removed " << Utf8FromUtf16(token->Key) << "\n";
+            return ExitOk;
+        case TRemoval::NotFound:
+            Fail(ExitNoVoice, "no voice token \"" + arguments[2] + "\" of this engine");
+        case TRemoval::ForeignSubkey:
+            Fail(ExitCannotWrite, "nothing removed: the token has the subkey " +
+                                      Utf8FromUtf16(obstacle) + ", which is not this engine's");
+        case TRemoval::Denied:
+            Fail(ExitCannotWrite, "nothing removed: access to " + Utf8FromUtf16(token->Key) +
+                                      " was denied (administrator rights are needed)");
+        }
     }
     if (command == "add" && count >= 3 && arguments[2][0] != '-') {
         TVoiceToken token;
         token.VoiceName = Utf16FromUtf8(arguments[2]);
-        token.Key = TokenKeyFor(token.VoiceName);
+        // A voice of this name keeps its token; a new one gets a key of its own.
+        if (std::optional<TVoiceToken> existing = FindVoiceToken(token.VoiceName);
+            existing && existing->VoiceName == token.VoiceName)
+            token.Key = existing->Key;
+        else if (VoiceTokenKeyExists(token.Key = TokenKeyFor(token.VoiceName)))
+            Fail(ExitCannotWrite, "the token key " + Utf8FromUtf16(token.Key) +
+                                      " is taken by another voice; nothing was written");
         token.SamplingRate = u"22050";
         for (std::size_t i = 3; i < count; i += 2) {
             const std::string option = arguments[i];
