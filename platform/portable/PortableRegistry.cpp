@@ -6,6 +6,7 @@
 #include "PlatformInternal.h"
 #include "PortableTesting.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -117,35 +118,47 @@ void SaveRegistry(const TRegistry& registry) {
 }
 
 // Reads what SaveRegistry wrote, a line at a time; a line that is not of that form is passed
-// over.
+// over, and said so on standard error.
+// One line of the registry file into the registry; false when it is not of SaveRegistry's form.
+bool LoadRegistryLine(TRegistry& registry, const std::string& line) {
+    std::istringstream fields(line);
+    int root = 0;
+    std::string key, name, data;
+    std::vector<std::uint8_t> keyBytes, nameBytes, dataBytes;
+    if (!(fields >> root >> key >> name) || !Bytes(key, keyBytes))
+        return false;
+    const std::u16string keyName = Utf16Text(keyBytes);
+    unsigned type = 0;
+    if (name == "-") {
+        registry.Keys[{static_cast<TRegistryRoot>(root), Folded(keyName)}].Name = keyName;
+        return true;
+    }
+    if (!(fields >> type))
+        return false;
+    fields >> data; // empty data leaves nothing to read
+    if ((name != "=" && !Bytes(name, nameBytes)) || !Bytes(data, dataBytes))
+        return false;
+    TKey& stored = registry.Keys[{static_cast<TRegistryRoot>(root), Folded(keyName)}];
+    stored.Name = keyName;
+    const std::u16string valueName = Utf16Text(nameBytes);
+    stored.Values[Folded(valueName)] = {valueName, static_cast<TRegistryType>(type),
+                                        std::move(dataBytes)};
+    return true;
+}
+
 void LoadRegistry(TRegistry& registry) {
     const char* path = RegistryFile();
     if (!path)
         return;
     std::ifstream file(path);
+    long number = 0;
     for (std::string line; std::getline(file, line);) {
-        std::istringstream fields(line);
-        int root = 0;
-        std::string key, name, data;
-        std::vector<std::uint8_t> keyBytes, nameBytes, dataBytes;
-        if (!(fields >> root >> key >> name) || !Bytes(key, keyBytes))
-            continue;
-        const std::u16string keyName = Utf16Text(keyBytes);
-        unsigned type = 0;
-        if (name == "-") {
-            registry.Keys[{static_cast<TRegistryRoot>(root), Folded(keyName)}].Name = keyName;
-            continue;
-        }
-        if (!(fields >> type))
-            continue;
-        fields >> data; // empty data leaves nothing to read
-        if ((name != "=" && !Bytes(name, nameBytes)) || !Bytes(data, dataBytes))
-            continue;
-        TKey& stored = registry.Keys[{static_cast<TRegistryRoot>(root), Folded(keyName)}];
-        stored.Name = keyName;
-        const std::u16string valueName = Utf16Text(nameBytes);
-        stored.Values[Folded(valueName)] = {valueName, static_cast<TRegistryType>(type),
-                                            std::move(dataBytes)};
+        ++number;
+        if (!LoadRegistryLine(registry, line))
+            std::fprintf(stderr,
+                         "KELVORA_REGISTRY: line %ld of %s is not a registry line; it is passed "
+                         "over\n",
+                         number, path);
     }
 }
 

@@ -66,8 +66,39 @@ expect_exit 64 run kelvora-speak --format-rate 22k "Hallo"
 expect_exit 64 run kelvora-speak --format-rate 4294967296 "Hallo"
 expect_exit 64 run kelvora-speak --sapi --server "$(native "$work/none.dll")" "Hallo"
 [ "$mode" = host ] && expect_exit 64 run kelvora-speak --sapi "Hallo"
+# Files as users have them: UTF-16 and UTF-8 with byte-order marks, a folder, a missing file.
+printf '\xff\xfeH\x00o\x00i\x00 \x00a\x00l\x00l\x00e\x00n\x00' >"$work/utf16.txt"
+printf '\xef\xbb\xbfDag allen' >"$work/utf8.txt"
+for file in utf16.txt:Hoi utf8.txt:Dag; do
+  expect_exit 0 run kelvora-speak --voice "Test Stem" --json --out "$(native "$work/f.wav")" \
+    --file "$(native "$work/${file%%:*}")"
+  grep -q "\"text\":\"${file##*:}\"" "$work/out" || fail "${file%%:*} was not read as text: $(cat "$work/out")"
+done
+expect_exit 66 run kelvora-speak --voice "Test Stem" --file "$(native "$work")"
+grep -q 'it is a folder' "$work/err" || fail "--file FOLDER: $(cat "$work/err")"
+expect_exit 66 run kelvora-speak --voice "Test Stem" --file "$(native "$work/none.txt")"
+expect_exit 64 run kelvora-speak --rate 22k "Hallo"
 expect_exit 0 run kelvora-voice remove "Test Stem"
 expect_exit 67 run kelvora-speak --voice "Test Stem" "Hallo"
+if [ "$mode" = host ]; then
+  # Ctrl-C while speaking a long text: what came is written, and the exit status is 130.
+  yes "Hallo wereld, dit is een lange zin." | head -n 3000 >"$work/long.txt"
+  "$build_dir/bin/kelvora-speak" --out "$work/long.wav" --file "$work/long.txt" \
+    >/dev/null 2>"$work/err" </dev/null &
+  speaking=$!
+  sleep 1
+  kill -INT $speaking
+  wait $speaking
+  status=$?
+  [ $status -eq 130 ] || fail "Ctrl-C ended kelvora-speak with $status, not 130: $(cat "$work/err")"
+  grep -q '(interrupted)' "$work/err" && [ -s "$work/long.wav" ] ||
+    fail "Ctrl-C wrote no WAV file of what came: $(cat "$work/err")"
+  # A registry file that is not one: each such line is named, the rest is read.
+  printf 'not a registry line\n' >>"$KELVORA_REGISTRY"
+  expect_exit 0 run kelvora-voice list
+  grep -q "line [0-9]* of $KELVORA_REGISTRY is not a registry line" "$work/err" ||
+    fail "a corrupt registry file went unnamed: $(cat "$work/err")"
+fi
 [ "$mode" = windows ] && "$KELVORA_WINE64" reg delete 'HKLM\Software\Kelvora\TTS' /f >/dev/null 2>&1
 
 [ $failures -eq 0 ] && echo "kelvora-voice and kelvora-speak behave as documented"

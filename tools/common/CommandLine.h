@@ -15,3 +15,10 @@ void UseUtf8Console();
 
 // A path from UTF-8 text.
 std::filesystem::path PathFromUtf8(const std::string& path);
+
+// All of standard input, byte for byte (on Windows in binary mode, so that no byte ends it).
+std::string ReadStandardInput();
+
+// The text of a file's bytes: UTF-16 (little or big endian) after its byte-order mark, else
+// UTF-8, without its byte-order mark when it has one.
+std::u16string TextOfFile(const std::string& bytes);

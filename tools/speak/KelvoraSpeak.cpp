@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -29,6 +30,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -44,6 +46,7 @@ enum TExit : int {
     ExitSpeakFailed = 70,
     ExitNoServer = 71,
     ExitCannotWrite = 73,
+    ExitInterrupted = 130, // 128 + SIGINT
 };
 
 const char Usage[] =
@@ -70,7 +73,8 @@ const char Usage[] =
     "  -h, --help         this text\n"
     "\n"
     "Exit codes: 0 spoken, 64 bad usage, 65 bad markup, 66 no input, 67 no such voice,\n"
-    "69 no speech engine library, 70 Speak failed, 71 no server module, 73 cannot write.\n";
+    "69 no speech engine library, 70 Speak failed, 71 no server module, 73 cannot write,\n"
+    "130 interrupted by Ctrl-C (the audio that came is written).\n";
 
 std::atomic<bool> Interrupted{false};
 
@@ -120,6 +124,8 @@ TOptions ParseOptions(const std::vector<std::string>& arguments) {
             options.VoiceName = value(i);
         } else if (argument == "--rate") {
             options.Rate = value(i);
+            if (!WholeNumberIn(Utf16FromUtf8(options.Rate), 1, UINT32_MAX))
+                Fail(ExitUsage, "--rate must be a whole number of Hz from 1 to 4294967295");
         } else if (argument == "--format-rate") {
             const std::optional<std::int64_t> hertz =
                 WholeNumberIn(Utf16FromUtf8(value(i)), 1, UINT32_MAX);
@@ -152,18 +158,22 @@ TOptions ParseOptions(const std::vector<std::string>& arguments) {
     return options;
 }
 
-std::string ReadInput(const TOptions& options) {
+std::u16string ReadInput(const TOptions& options) {
     if (options.Text)
-        return *options.Text;
-    if (options.File && *options.File != "-") {
-        std::ifstream file(PathFromUtf8(*options.File), std::ios::binary);
-        if (!file)
-            Fail(ExitNoInput, "cannot read " + *options.File);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-    std::ostringstream input;
-    input << std::cin.rdbuf();
-    return input.str();
+        return Utf16FromUtf8(*options.Text);
+    if (!options.File || *options.File == "-")
+        return TextOfFile(ReadStandardInput());
+    const std::filesystem::path path = PathFromUtf8(*options.File);
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        Fail(ExitNoInput, "cannot read " + *options.File + ": it is a folder");
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes;
+    if (file)
+        bytes.assign(std::istreambuf_iterator<char>(file), {});
+    if (!file && !file.eof())
+        Fail(ExitNoInput, "cannot read " + *options.File);
+    return TextOfFile(bytes);
 }
 
 std::u16string DefaultServerPath() {
@@ -277,7 +287,7 @@ int SpeakWithSapi(const TOptions& options, const std::u16string& text) {
 int main(int argc, char** argv) {
     UseUtf8Console();
     const TOptions options = ParseOptions(Utf8Arguments(argc, argv));
-    const std::u16string text = Utf16FromUtf8(ReadInput(options));
+    const std::u16string text = ReadInput(options);
     if (options.Sapi) {
 #ifdef _WIN32
         return SpeakWithSapi(options, text);
@@ -356,5 +366,6 @@ int main(int argc, char** argv) {
 
     WriteResults(options, site.Audio, site.Events, input->Source(), samplingRate,
                  Interrupted.load());
-    return ExitOk;
+    // Ctrl-C: what came is written, and the shell learns of the interrupt as it expects.
+    return Interrupted ? ExitInterrupted : ExitOk;
 }
