@@ -48,6 +48,8 @@ std::size_t Utf8OfCodePoint(std::u16string_view text, std::size_t& position, cha
     if (c >= 0xD800 && c < 0xDC00 && position < text.size() && text[position] >= 0xDC00 &&
         text[position] < 0xE000)
         c = 0x10000 + ((c - 0xD800) << 10) + (text[position++] - 0xDC00);
+    else if (c >= 0xD800 && c < 0xE000)
+        c = 0xFFFD; // a lone surrogate has no UTF-8 form
     if (c < 0x80) {
         out[0] = static_cast<char>(c);
         return 1;

@@ -31,6 +31,9 @@ TEST(TextCodec, DecodesUtf8AndReplacesWhatIsNot) {
             EXPECT_EQ(Utf8FromUtf16(c.Utf16), c.Utf8) << c.Name;
         }
     }
+    // A lone surrogate of UTF-16 has no UTF-8 form.
+    EXPECT_EQ(Utf8FromUtf16(std::u16string(u"a\xD800z")), "a\xEF\xBF\xBDz");
+    EXPECT_EQ(Utf8FromUtf16(std::u16string(u"\xDC00")), "\xEF\xBF\xBD");
 }
 
 } // namespace

@@ -36,9 +36,15 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
+// Text for an XML document: markup characters as entities, and the control characters that
+// XML cannot hold (all below U+0020 but tab, line feed and carriage return) as U+FFFD.
 std::string XmlText(const std::string& text) {
     std::string out;
     for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            out += "\xEF\xBF\xBD";
+            continue;
+        }
         switch (c) {
         case '<':
             out += "&lt;";
