@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,34 @@ TEST_F(DemoVoice, ReportsWhereEachWordStands) {
     EXPECT_EQ(
         Say(u"Dit  \\tempo=2\\ is een zin. ").Words,
         (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{0, 3}, {15, 2}, {18, 3}, {22, 4}}));
+}
+
+// Hundreds of texts of letters, digits, marks and control sequences with values far beyond
+// what the voice can make: each one's audio is bounded by its length, and all of them are
+// spoken within a generous time (an unbounded value once took minutes and 253 MB).
+TEST_F(DemoVoice, AnyTextFinishesInTimeProportionalToIt) {
+    std::mt19937 random(2026);
+    const char16_t* const words[] = {u"hallo", u"42", u"wereld,", u"?!",
+                                     u"schip", u"..", u"Zo\u00EB"};
+    const char16_t* const names[] = {u"tempo", u"pitch", u"volume", u"insert", u"echo"};
+    const char16_t* const values[] = {
+        u"-2147483648",          u"-2000",  u"-400", u"-11", u"0", u"7", u"400", u"2147483647",
+        u"99999999999999999999", u"$M$M$X", u"x"};
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < 300; ++round) {
+        std::u16string text;
+        for (int piece = 1 + static_cast<int>(random() % 30); piece > 0; --piece) {
+            if (random() % 3 == 0)
+                text += std::u16string(u" \\") + names[random() % 5] + u"=" +
+                        values[random() % 11] + u"\\ ";
+            else
+                text += std::u16string(words[random() % 7]) + u" ";
+        }
+        const TSpoken spoken = Say(text);
+        // At most a second of audio per character (a pause unit "$M" is two characters).
+        EXPECT_LE(spoken.Samples, text.size() * 16000) << round;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
 } // namespace

@@ -80,6 +80,17 @@ const TSpelling Spellings[] = {
     {"q", "k", nullptr},   {"x", "k", "s"},
 };
 
+// What the voice can make: tempo and pitch from -10 to 10 (SAPI's own ranges; the pitch
+// moves the voice by half an octave either way), volume from 0 to 100. Every value beyond is
+// taken as the nearest of these, so that any text is spoken in time proportional to it.
+constexpr long MinimumTempo = -10, MaximumTempo = 10;
+constexpr long MinimumPitch = -10, MaximumPitch = 10;
+constexpr long MaximumVolume = 100;
+
+std::int32_t Clamped(long long value, long low, long high) {
+    return static_cast<std::int32_t>(value < low ? low : value > high ? high : value);
+}
+
 struct TPhone {
     std::string Symbol;
     double Milliseconds; // before tempo; pauses are never scaled
@@ -156,13 +167,13 @@ void ReadText(TChannel& channel, const std::u16string& text) {
     TControlSequence sequence;
     while (i < text.size()) {
         if (ReadControlSequence(text, i, sequence)) {
-            const auto amount = static_cast<std::int32_t>(sequence.Number());
+            const long amount = sequence.Number();
             if (sequence.Name == u"tempo")
-                tempo = amount;
+                tempo = Clamped(amount, MinimumTempo, MaximumTempo);
             else if (sequence.Name == u"pitch")
-                pitch = amount;
+                pitch = Clamped(amount, MinimumPitch, MaximumPitch);
             else if (sequence.Name == u"volume")
-                volume = static_cast<std::uint32_t>(amount < 0 ? 0 : amount);
+                volume = static_cast<std::uint32_t>(Clamped(amount, 0, MaximumVolume));
             else if (sequence.Name == u"insert")
                 pause(PauseMilliseconds(sequence.Value));
             continue;
@@ -279,11 +290,12 @@ DEMO_EXPORT void* kelvoraCreateChannel(void* voice, std::uint32_t samplingRate, 
 }
 
 DEMO_EXPORT void kelvoraSetTempo(void* channel, std::int32_t tempo) {
-    static_cast<TChannel*>(channel)->Tempo = tempo;
+    static_cast<TChannel*>(channel)->Tempo = Clamped(tempo, MinimumTempo, MaximumTempo);
 }
 
 DEMO_EXPORT void kelvoraSetVolume(void* channel, std::uint32_t volume) {
-    static_cast<TChannel*>(channel)->Volume = volume;
+    static_cast<TChannel*>(channel)->Volume =
+        static_cast<std::uint32_t>(Clamped(volume, 0, MaximumVolume));
 }
 
 DEMO_EXPORT void kelvoraSetInputTextW(void* channel, const char16_t* text) {
