@@ -61,6 +61,11 @@ expect_exit 0 run kelvora-voice remove "Zoë"
 expect_exit 67 run kelvora-speak --voice "Nobody" "Hallo"
 expect_exit 65 run kelvora-speak --xml --out "$(native "$work/x.wav")" 'Een <rate absspeed="3">twee'
 grep -q 'line 1, column 5' "$work/err" || fail "the markup error names no position: $(cat "$work/err")"
+# Entities keep the words where they stand; a tag outside the subset is a warning.
+expect_exit 0 run kelvora-speak --voice "Test Stem" --xml --json --out "$(native "$work/x.wav")" \
+  'Tom &amp; Jerry <b>lopen</b>'
+grep -q '"text":"Jerry"' "$work/out" || fail "--xml with an entity misplaced the words: $(cat "$work/out")"
+grep -q 'warning: line 1, column 17: <b> is not a tag' "$work/err" || fail "no warning of <b>: $(cat "$work/err")"
 expect_exit 64 run kelvora-speak --no-such-option
 expect_exit 64 run kelvora-speak --format-rate 22k "Hallo"
 expect_exit 64 run kelvora-speak --format-rate 4294967296 "Hallo"

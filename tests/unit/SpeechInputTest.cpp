@@ -12,7 +12,8 @@ namespace {
 
 // One line per fragment: action, source offset, text, and the state that differs.
 std::vector<std::string> Describe(const TSpeechInput& input) {
-    static const char* const actions[] = {"speak", "silence", "pronounce", "bookmark", "spell"};
+    static const char* const actions[] = {"speak", "silence", "pronounce",  "bookmark",
+                                          "spell", "section", "unknown tag"};
     std::vector<std::string> lines;
     for (const SPVTEXTFRAG* f = input.First(); f; f = f->pNext) {
         std::string line = std::string(actions[f->State.eAction]) + " @" +
@@ -46,7 +47,25 @@ TEST(SpeechInput, MarkupBecomesTheFragmentsSapiMakes) {
                   "speak @0 \"Een \"", "bookmark @4 \"b1\"", "speak @25 \"twee \"",
                   "silence @30 \"\" 250 ms", "speak @71 \"drie \" rate -3",
                   "speak @95 \"vier\" rate -3 volume 40", "speak @138 \"vijf \" pitch 5",
-                  "spell @150 \"KLM\" pitch 5", "speak @161 \" <zes>\" pitch 5"}));
+                  "spell @150 \"KLM\" pitch 5", "speak @162 \"<\" pitch 5",
+                  "speak @166 \"zes\" pitch 5", "speak @169 \">\" pitch 5"}));
+}
+
+TEST(SpeechInput, EntitiesKeepThePositionsOfTheInput) {
+    const TSpeechInput input = TSpeechInput::FromMarkup(
+        u"<?xml version=\"1.0\"?><!-- a -->Tom &amp; Jerry <bookmark mark='a&amp;b'/>"
+        u"<spell>A&#66;</spell> <b x='1'>lopen</b>");
+    EXPECT_EQ(Describe(input), (std::vector<std::string>{
+                                   "speak @31 \"Tom \"", "speak @35 \"&\"", "speak @40 \" Jerry \"",
+                                   "bookmark @47 \"a&b\"", "spell @80 \"A\"", "spell @81 \"B\"",
+                                   "unknown tag @95 \"<b x='1'>\"", "speak @104 \"lopen\"",
+                                   "unknown tag @109 \"</b>\""}));
+    EXPECT_EQ(input.Warnings(),
+              (std::vector<std::string>{
+                  "line 1, column 96: <b> is not a tag the engine acts on; passed on as an "
+                  "unknown tag",
+                  "line 1, column 110: </b> is not a tag the engine acts on; passed on as an "
+                  "unknown tag"}));
 }
 
 struct TBadMarkup {
@@ -57,7 +76,6 @@ struct TBadMarkup {
 
 TEST(SpeechInput, BadMarkupNamesItsPosition) {
     const TBadMarkup cases[] = {
-        {u"a <b>c</b>", 2, "unknown tag <b>"},
         {u"a <rate absspeed=\"3\">b", 2, "<rate> is never closed"},
         {u"a </volume>", 2, "</volume> closes no open <volume>"},
         {u"<rate absspeed=\"11\"/>", 0, "absspeed of <rate> must be a whole number from -10 to 10"},
@@ -68,6 +86,9 @@ TEST(SpeechInput, BadMarkupNamesItsPosition) {
         {u"<rate absspeed=3/>", 15, "an attribute value must be in quotes"},
         {u"a & b", 2, "unknown character entity; write & as &amp;"},
         {u"<>", 0, "a tag without a name"},
+        {u"a &amp b;", 2, "unknown character entity; write & as &amp;"},
+        {u"<bookmark mark=\"&bogus;\"/>", 16, "unknown character entity; write & as &amp;"},
+        {u"a <!-- b", 2, "the comment is not closed with '-->'"},
     };
     for (const TBadMarkup& c : cases) {
         std::u16string text = c.Text;

@@ -305,6 +305,8 @@ int main(int argc, char** argv) {
         Fail(ExitBadInput,
              "bad markup at " + TSpeechInput::Where(text, error.Position) + ": " + error.what());
     }
+    for (const std::string& warning : input->Warnings())
+        std::cerr << "kelvora-speak: warning: " << warning << "\n";
 
     TValueToken::TValues values;
     if (options.Voice) {

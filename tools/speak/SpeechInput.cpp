@@ -38,6 +38,7 @@ std::string Narrow(std::u16string_view text) {
 
 struct TTag {
     std::size_t Position;
+    std::size_t End = 0; // just past its ">"
     std::u16string Name;
     std::map<std::u16string, std::u16string> Attributes;
     bool Closing = false;
@@ -53,32 +54,67 @@ public:
     bool AtTag() const { return !AtEnd() && FText[FAt] == u'<'; }
     std::size_t Position() const { return FAt; }
 
-    // Text up to the next tag, with the five character entities replaced.
+    bool AtEntity() const { return !AtEnd() && FText[FAt] == u'&'; }
+    // "<?...?>" (an XML declaration) or "<!--...-->" (a comment).
+    bool AtDeclarationOrComment() const {
+        return FText.compare(FAt, 2, u"<?") == 0 || FText.compare(FAt, 4, u"<!--") == 0;
+    }
+
+    // Text up to the next tag or character entity.
     std::u16string Text() {
-        std::u16string text;
-        while (!AtEnd() && !AtTag()) {
-            if (FText[FAt] != u'&') {
-                text.push_back(FText[FAt++]);
-                continue;
+        const std::size_t start = FAt;
+        while (!AtEnd() && !AtTag() && !AtEntity())
+            ++FAt;
+        return FText.substr(start, FAt - start);
+    }
+
+    // The character an entity stands for: one of the five named ones, or "&#N;" or "&#xH;".
+    std::u16string Entity() {
+        const std::size_t start = FAt;
+        const std::size_t end = FText.find(u';', start);
+        const std::u16string_view name =
+            end == std::u16string::npos
+                ? std::u16string_view()
+                : std::u16string_view(FText).substr(start + 1, end - start - 1);
+        static const std::pair<std::u16string_view, char16_t> named[] = {
+            {u"lt", u'<'}, {u"gt", u'>'}, {u"amp", u'&'}, {u"quot", u'"'}, {u"apos", u'\''}};
+        for (const auto& [entity, character] : named)
+            if (name == entity) {
+                FAt = end + 1;
+                return std::u16string(1, character);
             }
-            static const std::pair<std::u16string_view, char16_t> entities[] = {{u"&lt;", u'<'},
-                                                                                {u"&gt;", u'>'},
-                                                                                {u"&amp;", u'&'},
-                                                                                {u"&quot;", u'"'},
-                                                                                {u"&apos;", u'\''}};
-            bool known = false;
-            for (const auto& [entity, character] : entities) {
-                if (FText.compare(FAt, entity.size(), entity) == 0) {
-                    text.push_back(character);
-                    FAt += entity.size();
-                    known = true;
-                    break;
-                }
+        if (name.size() > 1 && name[0] == u'#') {
+            const bool hexadecimal = name[1] == u'x' || name[1] == u'X';
+            std::uint32_t code = 0;
+            bool digits = name.size() > (hexadecimal ? 2u : 1u);
+            for (char16_t c : name.substr(hexadecimal ? 2 : 1)) {
+                const int digit = c >= u'0' && c <= u'9'                  ? c - u'0'
+                                  : hexadecimal && c >= u'a' && c <= u'f' ? c - u'a' + 10
+                                  : hexadecimal && c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                                                          : -1;
+                digits = digits && digit >= 0 && code <= 0x10FFFF;
+                code = code * (hexadecimal ? 16 : 10) + static_cast<std::uint32_t>(digit);
             }
-            if (!known)
-                throw TMarkupError(FAt, "unknown character entity; write & as &amp;");
+            if (digits && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
+                FAt = end + 1;
+                if (code < 0x10000)
+                    return std::u16string(1, static_cast<char16_t>(code));
+                code -= 0x10000;
+                return {static_cast<char16_t>(0xD800 + (code >> 10)),
+                        static_cast<char16_t>(0xDC00 + (code & 0x3FF))};
+            }
         }
-        return text;
+        throw TMarkupError(start, "unknown character entity; write & as &amp;");
+    }
+
+    void SkipDeclarationOrComment() {
+        const bool comment = FText.compare(FAt, 4, u"<!--") == 0;
+        const std::u16string_view close = comment ? u"-->" : u"?>";
+        const std::size_t end = FText.find(close, FAt + 2);
+        if (end == std::u16string::npos)
+            throw TMarkupError(FAt, comment ? "the comment is not closed with '-->'"
+                                            : "the declaration is not closed with '?>'");
+        FAt = end + close.size();
     }
 
     TTag Tag() {
@@ -97,12 +133,13 @@ public:
                 throw TMarkupError(tag.Position,
                                    "the tag <" + Narrow(tag.Name) + "> is not closed with '>'");
             if (FText[FAt] == u'>') {
-                ++FAt;
+                tag.End = ++FAt;
                 return tag;
             }
             if (FText[FAt] == u'/' && FAt + 1 < FText.size() && FText[FAt + 1] == u'>') {
                 tag.Empty = true;
                 FAt += 2;
+                tag.End = FAt;
                 return tag;
             }
             const std::size_t attributeAt = FAt;
@@ -118,7 +155,12 @@ public:
             const std::size_t close = FText.find(quote, FAt);
             if (close == std::u16string::npos)
                 throw TMarkupError(attributeAt, "the attribute value is not closed");
-            tag.Attributes[attribute] = FText.substr(FAt, close - FAt);
+            std::u16string value;
+            while (FAt < close)
+                value += AtEntity() ? Entity() : std::u16string(1, FText[FAt++]);
+            if (FAt > close)
+                throw TMarkupError(attributeAt, "a character entity runs past the value's end");
+            tag.Attributes[attribute] = std::move(value);
             FAt = close + 1;
         }
     }
@@ -202,15 +244,33 @@ TSpeechInput TSpeechInput::FromMarkup(std::u16string text) {
     std::vector<TOpenElement> open;
     SPVSTATE state = NeutralState();
     bool spelling = false;
+    // Each run of text and each entity is a fragment of its own at its place in the input,
+    // as SAPI makes them, so that positions in the engine's text map back to the input.
     while (!reader.AtEnd()) {
-        if (!reader.AtTag()) {
-            const std::size_t at = reader.Position();
-            std::u16string run = reader.Text();
+        const std::size_t at = reader.Position();
+        if (reader.AtEntity() || !reader.AtTag()) {
+            std::u16string run = reader.AtEntity() ? reader.Entity() : reader.Text();
             if (HasWords(run))
                 input.Add(spelling ? SPVA_SpellOut : SPVA_Speak, state, std::move(run), at);
             continue;
         }
+        if (reader.AtDeclarationOrComment()) {
+            reader.SkipDeclarationOrComment();
+            continue;
+        }
         TTag tag = reader.Tag();
+        const bool scoped = tag.Name == u"rate" || tag.Name == u"volume" || tag.Name == u"pitch" ||
+                            tag.Name == u"spell";
+        if (!scoped && tag.Name != u"bookmark" && tag.Name != u"silence") {
+            // Outside the subset: passed on as SAPI passes an unknown tag, and said so.
+            input.Add(SPVA_ParseUnknownTag, state,
+                      input.FSource.substr(tag.Position, tag.End - tag.Position), tag.Position);
+            input.FWarnings.push_back(Where(input.FSource, tag.Position) + ": <" +
+                                      std::string(tag.Closing ? "/" : "") + Narrow(tag.Name) +
+                                      "> is not a tag the engine acts on; passed on as an "
+                                      "unknown tag");
+            continue;
+        }
         if (tag.Closing) {
             if (open.empty() || open.back().Name != tag.Name)
                 throw TMarkupError(tag.Position, "</" + Narrow(tag.Name) + "> closes no open <" +
@@ -220,8 +280,6 @@ TSpeechInput TSpeechInput::FromMarkup(std::u16string text) {
             open.pop_back();
             continue;
         }
-        const bool scoped = tag.Name == u"rate" || tag.Name == u"volume" || tag.Name == u"pitch" ||
-                            tag.Name == u"spell";
         if (tag.Name == u"bookmark" || tag.Name == u"silence") {
             if (!tag.Empty)
                 throw TMarkupError(tag.Position, "<" + Narrow(tag.Name) + "> must be empty: <" +
@@ -239,8 +297,6 @@ TSpeechInput TSpeechInput::FromMarkup(std::u16string text) {
             }
             continue;
         }
-        if (!scoped)
-            throw TMarkupError(tag.Position, "unknown tag <" + Narrow(tag.Name) + ">");
         if (!tag.Empty)
             open.push_back({tag.Name, tag.Position, state, spelling});
         if (tag.Name == u"rate")
