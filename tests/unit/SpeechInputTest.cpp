@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -126,6 +129,64 @@ TEST(WavFile, IsA16BitMonoPcmRiffFile) {
     EXPECT_EQ(u16(44), 1);
     EXPECT_EQ(u16(46), 0xFFFE);
     EXPECT_EQ(u16(48), 0x1234);
+}
+
+// Counts what is written and keeps only the first bytes, where the header is: a writer can
+// be fed past 4 GiB without the audio being held anywhere.
+class TCountingBuffer : public std::streambuf {
+public:
+    std::uint8_t Header[64] = {};
+    std::uint64_t Size = 0;
+
+protected:
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        for (std::streamsize i = 0; i < count && FAt + i < sizeof Header; ++i)
+            Header[FAt + i] = static_cast<std::uint8_t>(bytes[i]);
+        FAt += static_cast<std::uint64_t>(count);
+        Size = std::max(Size, FAt);
+        return count;
+    }
+    int_type overflow(int_type c) override {
+        const char byte = static_cast<char>(c);
+        return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+    }
+    pos_type seekoff(off_type offset, std::ios::seekdir from, std::ios::openmode) override {
+        FAt = static_cast<std::uint64_t>((from == std::ios::beg   ? 0
+                                          : from == std::ios::end ? static_cast<off_type>(Size)
+                                                                  : static_cast<off_type>(FAt)) +
+                                         offset);
+        return static_cast<pos_type>(static_cast<off_type>(FAt));
+    }
+    pos_type seekpos(pos_type position, std::ios::openmode mode) override {
+        return seekoff(static_cast<off_type>(position), std::ios::beg, mode);
+    }
+
+private:
+    std::uint64_t FAt = 0;
+};
+
+TEST(WavFile, StopsAtTheRiffLimitWithAValidFile) {
+    TCountingBuffer buffer;
+    std::ostream out(&buffer);
+    TWavWriter writer(out, 22050);
+    static const std::vector<std::int16_t> second(1 << 20, 0); // 2 MiB of silence
+    std::uint64_t appended = 0;
+    while (writer.Append(second.data(), second.size()))
+        appended += second.size() * 2;
+    EXPECT_GT(appended, 0xFFFFFFFFull - 36 - 2 * second.size() * 2);
+    // What is left below the limit still goes in; past it nothing does.
+    const std::size_t rest =
+        static_cast<std::size_t>((TWavWriter::MaximumDataBytes - appended) / 2);
+    EXPECT_TRUE(writer.Append(second.data(), rest));
+    EXPECT_FALSE(writer.Append(second.data(), 1));
+    ASSERT_TRUE(writer.Finish());
+    auto u32 = [&](std::size_t at) {
+        return buffer.Header[at] | buffer.Header[at + 1] << 8 | buffer.Header[at + 2] << 16 |
+               static_cast<std::uint32_t>(buffer.Header[at + 3]) << 24;
+    };
+    EXPECT_EQ(buffer.Size, 44 + TWavWriter::MaximumDataBytes);
+    EXPECT_EQ(u32(40), TWavWriter::MaximumDataBytes);
+    EXPECT_EQ(u32(4), 36 + TWavWriter::MaximumDataBytes); // 0xFFFFFFFE: the RIFF size fits
 }
 
 } // namespace

@@ -231,12 +231,10 @@ std::string EngineLibraryProblem() {
            " did not load or did not initialise";
 }
 
-// The WAV file, the drawing and the timeline of one Speak, and a line of what was written.
-void WriteResults(const TOptions& options, const std::vector<std::int16_t>& audio,
-                  const std::vector<TSpokenEvent>& events, const std::u16string& source,
-                  std::uint32_t samplingRate, bool interrupted) {
-    if (!WriteWavFile(options.Out, audio, samplingRate))
-        Fail(ExitCannotWrite, "cannot write " + options.Out);
+// The drawing and the timeline of one Speak, and a line of what went into the WAV file.
+void WriteResults(const TOptions& options, std::uint64_t sampleCount,
+                  const std::vector<std::int16_t>& audio, const std::vector<TSpokenEvent>& events,
+                  const std::u16string& source, std::uint32_t samplingRate, bool interrupted) {
     if (options.Svg) {
         std::ofstream svg(PathFromUtf8(*options.Svg), std::ios::binary);
         svg << TimelineSvg(audio, events, source, samplingRate);
@@ -245,7 +243,7 @@ void WriteResults(const TOptions& options, const std::vector<std::int16_t>& audi
     }
     std::cout << (options.Json ? TimelineJson(events, source, samplingRate)
                                : TimelineText(events, source, samplingRate));
-    std::cerr << "kelvora-speak: " << audio.size() * 1000 / (samplingRate ? samplingRate : 1)
+    std::cerr << "kelvora-speak: " << sampleCount * 1000 / (samplingRate ? samplingRate : 1)
               << " ms of audio at " << samplingRate << " Hz written to " << options.Out
               << (interrupted ? " (interrupted)" : "") << "\n";
 }
@@ -278,7 +276,10 @@ int SpeakWithSapi(const TOptions& options, const std::u16string& text) {
         std::cerr << "kelvora-speak: the SAPI runtime delivered no events ("
                   << speech.NoEventsReason
                   << "); the timeline is empty and the drawing shows the waveform alone\n";
-    WriteResults(options, speech.Audio, events, text, speech.SamplingRate, false);
+    if (!WriteWavFile(options.Out, speech.Audio, speech.SamplingRate))
+        Fail(ExitCannotWrite, "cannot write " + options.Out);
+    WriteResults(options, speech.Audio.size(), speech.Audio, events, text, speech.SamplingRate,
+                 false);
     CoUninitialize();
     return ExitOk;
 }
@@ -360,16 +361,30 @@ int main(int argc, char** argv) {
     Platform::TaskMemFree(format);
 
     std::signal(SIGINT, OnInterrupt);
-    TSpeakSite site(Interrupted);
+    std::ofstream wavFile(PathFromUtf8(options.Out), std::ios::binary);
+    if (!wavFile)
+        Fail(ExitCannotWrite, "cannot write " + options.Out);
+    TWavWriter wav(wavFile, samplingRate);
+    TSpeakSite site(Interrupted, wav, options.Svg.has_value());
     result = engine->Speak(0, SPDFID_WaveFormatEx, nullptr, input->First(), &site);
     engine = {};
-    if (result == SPERR_UNINITIALIZED)
-        Fail(ExitNoEngineLibrary, EngineLibraryProblem());
-    if (FAILED(result))
+    if (FAILED(result)) {
+        // Nothing was spoken: no file is left of it.
+        wavFile.close();
+        std::error_code ignored;
+        std::filesystem::remove(PathFromUtf8(options.Out), ignored);
+        if (result == SPERR_UNINITIALIZED)
+            Fail(ExitNoEngineLibrary, EngineLibraryProblem());
         Fail(ExitSpeakFailed, "Speak failed: " + HresultInWords(result));
+    }
 
-    WriteResults(options, site.Audio, site.Events, input->Source(), samplingRate,
-                 Interrupted.load());
+    if (!wav.Finish())
+        Fail(ExitCannotWrite, "cannot write " + options.Out);
+    WriteResults(options, wav.DataBytes() / 2, site.Audio, site.Events, input->Source(),
+                 samplingRate, Interrupted.load());
+    if (site.LimitReached)
+        Fail(ExitCannotWrite, "the audio reached the 4 GiB a WAV file can hold; " + options.Out +
+                                  " holds what came up to there");
     // Ctrl-C: what came is written, and the shell learns of the interrupt as it expects.
     return Interrupted ? ExitInterrupted : ExitOk;
 }

@@ -22,7 +22,12 @@ DWORD STDMETHODCALLTYPE TSpeakSite::GetActions() {
 
 HRESULT STDMETHODCALLTYPE TSpeakSite::Write(const void* buffer, ULONG bytes, ULONG* written) {
     const auto* samples = static_cast<const std::int16_t*>(buffer);
-    Audio.insert(Audio.end(), samples, samples + bytes / 2);
+    if (!FWav.Append(samples, bytes / 2)) {
+        LimitReached = true;
+        return E_FAIL;
+    }
+    if (FKeepAudio)
+        Audio.insert(Audio.end(), samples, samples + bytes / 2);
     if (written)
         *written = bytes;
     return S_OK;

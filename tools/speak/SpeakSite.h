@@ -1,8 +1,11 @@
-// The output site of kelvora-speak: keeps the audio and the events Speak hands it, and
-// asks Speak to abort once Interrupted is set (by Ctrl-C).
+// The output site of kelvora-speak: writes the audio Speak hands it to a WAV file as it comes
+// (keeping a copy only when asked, for the drawing), keeps the events, and asks Speak to
+// abort once Interrupted is set (by Ctrl-C). A write past the WAV file's limit is refused,
+// which ends the speaking.
 #pragma once
 
 #include "EngineSiteBase.h"
+#include "WavFile.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,10 +22,12 @@ struct TSpokenEvent {
 
 class TSpeakSite : public TEngineSiteBase {
 public:
-    explicit TSpeakSite(const std::atomic<bool>& interrupted) : FInterrupted(interrupted) {}
+    TSpeakSite(const std::atomic<bool>& interrupted, TWavWriter& wav, bool keepAudio)
+        : FInterrupted(interrupted), FWav(wav), FKeepAudio(keepAudio) {}
 
-    std::vector<std::int16_t> Audio;
+    std::vector<std::int16_t> Audio; // only when asked to keep it
     std::vector<TSpokenEvent> Events;
+    bool LimitReached = false; // the WAV file took no more
 
     HRESULT STDMETHODCALLTYPE AddEvents(const SPEVENT* events, ULONG count) override;
     HRESULT STDMETHODCALLTYPE GetEventInterest(ULONGLONG* interest) override;
@@ -31,4 +36,6 @@ public:
 
 private:
     const std::atomic<bool>& FInterrupted;
+    TWavWriter& FWav;
+    const bool FKeepAudio;
 };
