@@ -9,7 +9,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 root=$(pwd)
 
 source cmake/ensure-packages
-ensure_packages cmake g++ googletest g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime
+ensure_packages cmake make g++ googletest g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime
 
 build=$root/build/windows
 if [ ! -f "$build/bin/kelvora-speak.exe" ] || [ ! -f "$build/bin/KelvoraSAPI5.dll" ]; then
@@ -40,4 +40,13 @@ else
 fi
 grep -v ' viseme ' "$out/timeline.txt" || true
 echo
-echo "Written to $out: demo.wav (play it with: aplay $out/demo.wav), timeline.txt, demo.svg"
+echo "Written to $out: demo.wav, timeline.txt, demo.svg"
+player=
+for candidate in aplay paplay play ffplay mpv; do
+  command -v "$candidate" >/dev/null && { player=$candidate; break; }
+done
+if [ -n "$player" ]; then
+  echo "Play it with: $player $out/demo.wav"
+else
+  echo "Play it with: apt-get install alsa-utils, then: aplay $out/demo.wav"
+fi
