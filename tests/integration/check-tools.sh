@@ -79,6 +79,10 @@ for file in utf16.txt:Hoi utf8.txt:Dag; do
     --file "$(native "$work/${file%%:*}")"
   grep -q "\"text\":\"${file##*:}\"" "$work/out" || fail "${file%%:*} was not read as text: $(cat "$work/out")"
 done
+# Standard input byte for byte: on Windows 0x1A must not end it.
+printf 'Hoi\x1a allen' | run kelvora-speak --voice "Test Stem" --json --out "$(native "$work/s.wav")" \
+  --file - >"$work/out" 2>"$work/err"
+grep -q '"text":"allen"' "$work/out" || fail "standard input ended early: $(cat "$work/out" "$work/err")"
 expect_exit 66 run kelvora-speak --voice "Test Stem" --file "$(native "$work")"
 grep -q 'it is a folder' "$work/err" || fail "--file FOLDER: $(cat "$work/err")"
 expect_exit 66 run kelvora-speak --voice "Test Stem" --file "$(native "$work/none.txt")"
