@@ -12,6 +12,7 @@
 #include "FakeToken.h"
 #include "FragmentList.h"
 #include "PortableTesting.h"
+#include "ReplacedOperatorNew.h"
 #include "TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -53,41 +54,14 @@ bool FailsNow() {
     return true;
 }
 
-void* Allocate(std::size_t size) {
+} // namespace
+
+void* TestAllocation(std::size_t size) {
     if (FailsNow())
         throw std::bad_alloc();
     if (void* block = std::malloc(size ? size : 1))
         return block;
     throw std::bad_alloc();
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (FailsNow())
-        return nullptr;
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
 }
 
 namespace {

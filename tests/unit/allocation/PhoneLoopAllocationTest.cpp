@@ -5,6 +5,7 @@
 #include "FakeEngineLibrary.h"
 #include "FakeToken.h"
 #include "FragmentList.h"
+#include "ReplacedOperatorNew.h"
 
 #include <gtest/gtest.h>
 
@@ -18,43 +19,14 @@ namespace {
 thread_local bool Counting = false;
 std::atomic<long> Allocations{0};
 
-void* CountedAllocation(std::size_t size) {
+} // namespace
+
+void* TestAllocation(std::size_t size) {
     if (Counting)
         ++Allocations;
     if (void* block = std::malloc(size ? size : 1))
         return block;
     throw std::bad_alloc();
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return CountedAllocation(size);
-}
-void* operator new[](std::size_t size) {
-    return CountedAllocation(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return CountedAllocation(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
 }
 
 namespace {
