@@ -27,8 +27,8 @@ std::u16string Utf16Of(const std::uint8_t* data, std::size_t size) {
 void SamplingRateOfToken(const std::u16string& rate) {
     TValueToken token({{u"", u"Anna"}, {u"SamplingRate", rate}}, {}); // outlives the engine
     TComPtr<ISpTTSEngine> engine = NewEngine();
-    const HRESULT result = Query<ISpObjectWithToken>(engine.Get(), IID_ISpObjectWithToken)
-                               ->SetObjectToken(&token);
+    const HRESULT result =
+        Query<ISpObjectWithToken>(engine.Get(), IID_ISpObjectWithToken)->SetObjectToken(&token);
     WAVEFORMATEX* format = nullptr;
     GUID id{};
     engine->GetOutputFormat(nullptr, nullptr, &id, &format);

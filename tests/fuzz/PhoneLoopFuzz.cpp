@@ -2,11 +2,11 @@
 // sample count, text position and word length (positions past the text, word lengths near
 // 2^32), any host actions and write results. Events never go back in audio offset, each
 // phone's audio is written once and whole, and nothing reads outside a buffer (ASan).
+#include "EngineSiteBase.h"
 #include "FragmentTranslation.h"
 #include "FuzzInput.h"
 #include "KElvoraAPI.h"
 #include "PhoneLoop.h"
-#include "EngineSiteBase.h"
 
 #include <cstdlib>
 #include <cstring>
