@@ -2,10 +2,9 @@
 // UTF-8 becomes U+FFFD, and so does a lone surrogate of UTF-16.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
-
-#include <cstddef>
 
 std::u16string Utf16FromUtf8(std::string_view text);
 std::string Utf8FromUtf16(std::u16string_view text);

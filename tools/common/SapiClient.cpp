@@ -12,13 +12,17 @@ std::wstring KeyName(const std::wstring& tokenId) {
     return slash == std::wstring::npos ? tokenId : tokenId.substr(slash + 1);
 }
 
+// The text a SAPI call handed out in task memory, which is freed; empty when the call failed.
+std::wstring TakenText(HRESULT result, wchar_t* text) {
+    std::wstring taken = SUCCEEDED(result) && text ? std::wstring(text) : std::wstring();
+    CoTaskMemFree(text);
+    return taken;
+}
+
 std::wstring TokenId(ISpObjectToken& token) {
     wchar_t* id = nullptr;
-    if (FAILED(token.GetId(&id)) || !id)
-        return {};
-    std::wstring text(id);
-    CoTaskMemFree(id);
-    return text;
+    const HRESULT result = token.GetId(&id);
+    return TakenText(result, id);
 }
 
 std::wstring AttributeName(ISpObjectToken& token) {
@@ -26,11 +30,8 @@ std::wstring AttributeName(ISpObjectToken& token) {
     if (FAILED(token.OpenKey(L"Attributes", attributes.Receive())))
         return {};
     wchar_t* name = nullptr;
-    if (FAILED(attributes->GetStringValue(L"Name", &name)) || !name)
-        return {};
-    std::wstring text(name);
-    CoTaskMemFree(name);
-    return text;
+    const HRESULT result = attributes->GetStringValue(L"Name", &name);
+    return TakenText(result, name);
 }
 
 } // namespace
@@ -77,11 +78,8 @@ HRESULT FindSapiVoice(const std::wstring& name, TComPtr<ISpObjectToken>& token) 
 
 std::wstring TokenString(ISpObjectToken& token, const wchar_t* valueName) {
     wchar_t* value = nullptr;
-    if (FAILED(token.GetStringValue(valueName, &value)) || !value)
-        return {};
-    std::wstring text(value);
-    CoTaskMemFree(value);
-    return text;
+    const HRESULT result = token.GetStringValue(valueName, &value);
+    return TakenText(result, value);
 }
 
 TComPtr<TRecordingStream> TRecordingStream::Make(std::uint32_t samplingRate,
@@ -92,11 +90,6 @@ TComPtr<TRecordingStream> TRecordingStream::Make(std::uint32_t samplingRate,
 std::vector<std::uint8_t> TRecordingStream::Bytes() const {
     std::lock_guard<std::mutex> guard(FLock);
     return FBytes;
-}
-
-double TRecordingStream::Milliseconds() const {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FSamplingRate ? FBytes.size() / 2 * 1000.0 / FSamplingRate : 0.0;
 }
 
 HRESULT STDMETHODCALLTYPE TRecordingStream::QueryInterface(REFIID riid, void** ppv) {

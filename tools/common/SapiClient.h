@@ -37,10 +37,7 @@ class TRecordingStream : public ISpStreamFormat {
 public:
     static TComPtr<TRecordingStream> Make(std::uint32_t samplingRate, DWORD pauseMsPerWrite = 0);
 
-    std::uint32_t SamplingRate() const { return FSamplingRate; }
     std::vector<std::uint8_t> Bytes() const;
-    // The recorded audio in milliseconds.
-    double Milliseconds() const;
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;

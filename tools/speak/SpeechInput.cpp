@@ -85,15 +85,19 @@ public:
             }
         if (name.size() > 1 && name[0] == u'#') {
             const bool hexadecimal = name[1] == u'x' || name[1] == u'X';
+            const std::u16string_view number = name.substr(hexadecimal ? 2 : 1);
             std::uint32_t code = 0;
-            bool digits = name.size() > (hexadecimal ? 2u : 1u);
-            for (char16_t c : name.substr(hexadecimal ? 2 : 1)) {
+            bool digits = !number.empty();
+            for (std::size_t k = 0; digits && k < number.size(); ++k) {
+                const char16_t c = number[k];
                 const int digit = c >= u'0' && c <= u'9'                  ? c - u'0'
                                   : hexadecimal && c >= u'a' && c <= u'f' ? c - u'a' + 10
                                   : hexadecimal && c >= u'A' && c <= u'F' ? c - u'A' + 10
                                                                           : -1;
-                digits = digits && digit >= 0 && code <= 0x10FFFF;
-                code = code * (hexadecimal ? 16 : 10) + static_cast<std::uint32_t>(digit);
+                // Past U+10FFFF it is no character; stopping there keeps the sum small.
+                digits = digit >= 0 && code <= 0x10FFFF;
+                if (digits)
+                    code = code * (hexadecimal ? 16 : 10) + static_cast<std::uint32_t>(digit);
             }
             if (digits && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
                 FAt = end + 1;
