@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # check-tools.sh host|windows BUILD_DIR: kelvora-voice and kelvora-speak as a user runs them,
-# with the demo voice: a token written, found and removed, a sentence spoken into a WAV file,
+# with the demo voice: a token written, found and removed (alone and all at once), a sentence spoken into a WAV file,
 # an SVG and a JSON timeline, and the errors of a missing library, voice or bad markup.
 set -u
 mode=$1
@@ -87,7 +87,13 @@ expect_exit 66 run kelvora-speak --voice "Test Stem" --file "$(native "$work")"
 grep -q 'it is a folder' "$work/err" || fail "--file FOLDER: $(cat "$work/err")"
 expect_exit 66 run kelvora-speak --voice "Test Stem" --file "$(native "$work/none.txt")"
 expect_exit 64 run kelvora-speak --rate 22k "Hallo"
-expect_exit 0 run kelvora-voice remove "Test Stem"
+# Every token of this engine at once, as the uninstaller removes them.
+expect_exit 0 run kelvora-voice add "Tweede"
+expect_exit 0 run kelvora-voice remove --all
+grep -q 'removed Kelvora_Test_0020Stem' "$work/out" && grep -q 'removed Kelvora_Tweede' "$work/out" ||
+  fail "remove --all did not name both voices: $(cat "$work/out" "$work/err")"
+expect_exit 0 run kelvora-voice list
+[ -s "$work/out" ] && fail "voices left after remove --all: $(cat "$work/out")"
 expect_exit 67 run kelvora-speak --voice "Test Stem" "Hallo"
 if [ "$mode" = host ]; then
   # Ctrl-C while speaking a long text: what came is written, and the exit status is 130.

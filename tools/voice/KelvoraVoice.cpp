@@ -19,6 +19,7 @@ enum TExit : int { ExitOk = 0, ExitUsage = 64, ExitNoVoice = 67, ExitCannotWrite
 const char Usage[] =
     "usage: kelvora-voice add NAME [--rate HZ] [--gender G] [--age A] [--vendor V]\n"
     "       kelvora-voice remove NAME\n"
+    "       kelvora-voice remove --all\n"
     "       kelvora-voice list\n"
     "       kelvora-voice set-library DIR\n"
     "Writes and removes the voice tokens of KelvoraSAPI5 under\n"
@@ -27,11 +28,21 @@ const char Usage[] =
     "with every character but ASCII letters and digits written as _ and its hex code.\n"
     "Defaults: --rate 22050 --gender Female --age Adult --vendor Kelvora.\n"
     "set-library writes the install directory of the speech engine library, the directory\n"
-    "that holds x64\\KELVORA.DLL, as HKEY_LOCAL_MACHINE\\Software\\Kelvora\\TTS\\Path.\n";
+    "that holds x64\\KELVORA.DLL, as HKEY_LOCAL_MACHINE\\Software\\Kelvora\\TTS\\Path.\n"
+    "remove --all removes every voice token of this engine (the uninstaller runs it); tokens\n"
+    "of other engines stay.\n";
 
 [[noreturn]] void Fail(int code, const std::string& message) {
     std::cerr << "kelvora-voice: " << message << "\n";
     std::exit(code);
+}
+
+// Why a token of this engine could not be removed.
+std::string WhyKept(TRemoval removal, const std::u16string& key, const std::u16string& obstacle) {
+    if (removal == TRemoval::ForeignSubkey)
+        return "the token has the subkey " + Utf8FromUtf16(obstacle) +
+               ", which is not this engine's";
+    return "access to " + Utf8FromUtf16(key) + " was denied (administrator rights are needed)";
 }
 
 } // namespace
@@ -60,27 +71,35 @@ int main(int argc, char** argv) {
         std::cout << "the speech engine library is now looked for in " << arguments[2] << "\\x64\n";
         return ExitOk;
     }
+    if (command == "remove" && count == 3 && arguments[2] == "--all") {
+        int status = ExitOk;
+        for (const TVoiceToken& token : ListVoiceTokens()) {
+            std::u16string obstacle;
+            const TRemoval removal = RemoveVoiceToken(token.Key, obstacle);
+            if (removal == TRemoval::Removed) {
+                std::cout << "removed " << Utf8FromUtf16(token.Key) << "\n";
+            } else if (removal != TRemoval::NotFound) {
+                std::cerr << "kelvora-voice: " << Utf8FromUtf16(token.Key)
+                          << " kept: " << WhyKept(removal, token.Key, obstacle) << "\n";
+                status = ExitCannotWrite;
+            }
+        }
+        return status;
+    }
     if (command == "remove" && count == 3) {
         const std::u16string name = Utf16FromUtf8(arguments[2]);
         std::optional<TVoiceToken> token = FindVoiceToken(name);
         if (!token)
             token = FindVoiceToken(TokenKeyFor(name));
-        if (!token)
-            Fail(ExitNoVoice, "no voice token \"" + arguments[2] + "\" of this engine");
         std::u16string obstacle;
-        switch (RemoveVoiceToken(token->Key, obstacle)) {
-        case TRemoval::Removed:
-            std::cout << "removed " << Utf8FromUtf16(token->Key) << "\n";
-            return ExitOk;
-        case TRemoval::NotFound:
+        const TRemoval removal =
+            token ? RemoveVoiceToken(token->Key, obstacle) : TRemoval::NotFound;
+        if (removal == TRemoval::NotFound)
             Fail(ExitNoVoice, "no voice token \"" + arguments[2] + "\" of this engine");
-        case TRemoval::ForeignSubkey:
-            Fail(ExitCannotWrite, "nothing removed: the token has the subkey " +
-                                      Utf8FromUtf16(obstacle) + ", which is not this engine's");
-        case TRemoval::Denied:
-            Fail(ExitCannotWrite, "nothing removed: access to " + Utf8FromUtf16(token->Key) +
-                                      " was denied (administrator rights are needed)");
-        }
+        if (removal != TRemoval::Removed)
+            Fail(ExitCannotWrite, "nothing removed: " + WhyKept(removal, token->Key, obstacle));
+        std::cout << "removed " << Utf8FromUtf16(token->Key) << "\n";
+        return ExitOk;
     }
     if (command == "add" && count >= 3 && arguments[2][0] != '-') {
         TVoiceToken token;
