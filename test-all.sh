@@ -9,7 +9,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 
 source cmake/ensure-packages
 ensure_packages cmake make g++ googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime icoutils clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 faketime icoutils clang libclang-rt-14-dev \
+  wixl msitools zip
 
 jobs=$(nproc)
 echo "== host build"
