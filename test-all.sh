@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing (Debian 12, as root), configures and builds
-# the host build and the Windows build, and runs every test of both (Windows under Wine; the
-# SAPI runtime tests under Wine 10 in a Debian 13 root, made once and kept, see
-# cmake/sapi-root).
+# the host build and the Windows build (with its installer package and zip file), runs every
+# test of both (Windows under Wine; the SAPI runtime tests under Wine 10 in a Debian 13 root,
+# made once and kept, see cmake/sapi-root), and checks that the release builds reproducibly.
 # Usage: ./test-all.sh
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
@@ -41,4 +41,6 @@ echo "== fuzz targets, a bounded number of inputs each"
 ctest --preset host-fuzz || status=1
 echo "== windows tests (under Wine)"
 ctest --preset windows -j "$jobs" || status=1
+echo "== the release built twice, from two clean clones, compared byte for byte"
+cmake/check-reproducible || status=1
 exit $status
