@@ -36,7 +36,7 @@ kelvora_set_release_time(${release_epoch} ${stage} ${files})
 # One product code per version: the same version installed again is a repair, another one
 # an upgrade.
 string(UUID product_code NAMESPACE ${upgrade_code} NAME "ProductCode ${VERSION}" TYPE SHA1 UPPER)
-set(digest_input "${VERSION}")
+set(digest_input "${VERSION} ${release_epoch}")
 foreach(file IN LISTS files ITEMS ${CMAKE_CURRENT_LIST_DIR}/KelvoraSAPI5.wxs
                                   ${CMAKE_CURRENT_LIST_FILE})
   if(NOT IS_ABSOLUTE ${file})
