@@ -33,9 +33,13 @@ kelvora_windows_text(${README} ${stage}/README.txt)
 list(APPEND files README.txt)
 kelvora_set_release_time(${release_epoch} ${stage} ${files})
 
-# One product code per version: the same version installed again is a repair, another one
-# an upgrade.
-string(UUID product_code NAMESPACE ${upgrade_code} NAME "ProductCode ${VERSION}" TYPE SHA1 UPPER)
+# One product code per version: the same version installed again is a repair, a higher one
+# an upgrade. Windows Installer compares only the first three numbers of a version, so the
+# fourth does not make a product of its own: two builds that differ only there would be two
+# products side by side, neither older than the other.
+string(REGEX MATCH "^[0-9]+\\.[0-9]+\\.[0-9]+" compared_version "${VERSION}")
+string(UUID product_code NAMESPACE ${upgrade_code} NAME "ProductCode ${compared_version}"
+       TYPE SHA1 UPPER)
 set(digest_input "${VERSION} ${release_epoch}")
 foreach(file IN LISTS files ITEMS ${CMAKE_CURRENT_LIST_DIR}/KelvoraSAPI5.wxs
                                   ${CMAKE_CURRENT_LIST_FILE})
