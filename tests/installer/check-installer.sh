@@ -114,6 +114,8 @@ msiexec /i "$(wine_path "$work/KelvoraSAPI5-$higher-x64.msi")" /qn ||
 [ "$(registered_versions)" = "$higher" ] ||
   fail "registered after the upgrade: \"$(registered_versions)\", not $higher alone"
 [ "$(reg_value "$library_key" Path)" = "$demo" ] || fail "the upgrade lost Path: $(reg_query "$library_key")"
+msiexec /i "$(wine_path "$msi")" /qn && fail "the older package installed over the newer one"
+[ "$(registered_versions)" = "$higher" ] || fail "the older package changed what is registered: $(registered_versions)"
 
 # Installing the installed version again repairs it.
 rm "$WINEPREFIX$installed/kelvora-speak.exe"
@@ -129,8 +131,7 @@ expect_nothing_installed "after the uninstall"
 [ -n "$(reg_query "$tokens\\Other_Voice" /ve | grep 'REG_SZ *Other$')" ] ||
   fail "another engine's token went with the uninstall"
 
-# A bad property fails the install, and nothing is left (Windows refuses it in a launch
-# condition; Wine compares "fast" >= 4000 as true, and kelvora-voice refuses it).
+# A bad property is refused before anything changes.
 msiexec /i "$(wine_path "$msi")" /qn VOICE=Demo VOICE_RATE=fast &&
   fail "an install with VOICE_RATE=fast reported success"
 expect_nothing_installed "after VOICE_RATE=fast"
