@@ -6,16 +6,12 @@
 # (or SOURCE_DATE_EPOCH), wixl and msibuild run at that time in UTC, and the product and
 # package codes are derived from the version and the contents instead of drawn at random.
 cmake_minimum_required(VERSION 3.25)
-include(${CMAKE_CURRENT_LIST_DIR}/ReleaseTime.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/PackageFiles.cmake)
 
 # Fixed for every version: an upgrade finds its older versions by it.
 set(upgrade_code 8101E341-8AAD-45CF-B8BD-EDE9E1E183D0)
 
-foreach(required VERSION BIN_DIR README OUTPUT WORK_DIR)
-  if(NOT DEFINED ${required})
-    message(FATAL_ERROR "MakeMsi.cmake: -D${required}=... is missing")
-  endif()
-endforeach()
+kelvora_require_definitions(MakeMsi.cmake VERSION BIN_DIR README OUTPUT WORK_DIR)
 find_program(wixl wixl REQUIRED)
 find_program(msibuild msibuild REQUIRED)
 find_program(faketime faketime REQUIRED)
@@ -23,14 +19,7 @@ find_program(faketime faketime REQUIRED)
 kelvora_release_time(release_epoch release_time)
 
 set(stage ${WORK_DIR}/msi-files)
-file(REMOVE_RECURSE ${stage})
-file(MAKE_DIRECTORY ${stage})
-set(files KelvoraSAPI5.dll kelvora-voice.exe kelvora-speak.exe)
-foreach(file IN LISTS files)
-  file(COPY_FILE ${BIN_DIR}/${file} ${stage}/${file})
-endforeach()
-kelvora_windows_text(${README} ${stage}/README.txt)
-list(APPEND files README.txt)
+kelvora_stage_shipped_files(${stage} files)
 kelvora_set_release_time(${release_epoch} ${stage} ${files})
 
 # One product code per version: the same version installed again is a repair, a higher one
@@ -51,10 +40,7 @@ foreach(file IN LISTS files ITEMS ${CMAKE_CURRENT_LIST_DIR}/KelvoraSAPI5.wxs
 endforeach()
 string(UUID package_code NAMESPACE ${upgrade_code} NAME "PackageCode ${digest_input}" TYPE SHA1 UPPER)
 
-get_filename_component(output ${OUTPUT} ABSOLUTE)
-get_filename_component(output_folder ${output} DIRECTORY)
-file(MAKE_DIRECTORY ${output_folder})
-file(REMOVE ${output})
+kelvora_prepare_output(output)
 set(at_release_time ${CMAKE_COMMAND} -E env TZ=UTC ${faketime} -f "${release_time}")
 execute_process(
   COMMAND ${at_release_time} ${wixl} --arch x64 -D Version=${VERSION} -D ProductCode=${product_code}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # check-tools.sh host|windows BUILD_DIR: kelvora-voice and kelvora-speak as a user runs them,
-# with the demo voice: a token written, found and removed (alone and all at once), a sentence spoken into a WAV file,
-# an SVG and a JSON timeline, and the errors of a missing library, voice or bad markup.
+# with the demo voice: a token written, found and removed (alone and all at once), a sentence
+# spoken into a WAV file, an SVG and a JSON timeline, and the errors of a missing library,
+# voice or bad markup.
 set -u
 mode=$1
 build_dir=$(cd "$2" && pwd)
